@@ -1,0 +1,155 @@
+#include "jsontext/json_writer.hpp"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace orbalin::jsontext {
+namespace {
+
+// Shortest round-trip digits and the decimal exponent of the first digit.
+struct Decimal {
+    std::array<char, 17> digits{};  // a double never needs more than 17
+    int count = 0;
+    int exponent = 0;
+};
+
+// std::to_chars in scientific form without a precision yields the shortest
+// digit string that reads back to the same double, the nearest one on ties:
+// "d[.ddd]e[+-]xx". Split it into digits and exponent.
+Decimal shortest_decimal(double magnitude) {
+    std::array<char, 32> text{};
+    const auto written = std::to_chars(text.data(), text.data() + text.size(), magnitude,
+                                       std::chars_format::scientific);
+    Decimal decimal;
+    const char* at = text.data();
+    for (; at != written.ptr && *at != 'e'; ++at) {
+        if (*at != '.') {
+            decimal.digits[static_cast<std::size_t>(decimal.count++)] = *at;
+        }
+    }
+    ++at;  // the 'e'
+    const bool negative = *at == '-';
+    ++at;  // the exponent's sign, always written
+    int exponent = 0;
+    std::from_chars(at, written.ptr, exponent);
+    decimal.exponent = negative ? -exponent : exponent;
+    return decimal;
+}
+
+void append_hex_escape(std::string& out, unsigned char byte) {
+    static constexpr std::string_view hex = "0123456789abcdef";
+    out.append("\\u00");
+    out.push_back(hex[byte >> 4]);
+    out.push_back(hex[byte & 0x0F]);
+}
+
+}  // namespace
+
+Value finite_or_null(double number) {
+    if (std::isfinite(number)) {
+        return number;
+    }
+    return Null{};
+}
+
+void append_string(std::string& out, std::string_view text) {
+    out.push_back('"');
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (byte) {
+            case 0x22:
+                out.append("\\\"");
+                break;
+            case 0x5C:
+                out.append("\\\\");
+                break;
+            case 0x08:
+                out.append("\\b");
+                break;
+            case 0x09:
+                out.append("\\t");
+                break;
+            case 0x0A:
+                out.append("\\n");
+                break;
+            case 0x0C:
+                out.append("\\f");
+                break;
+            case 0x0D:
+                out.append("\\r");
+                break;
+            default:
+                if (byte < 0x20) {
+                    append_hex_escape(out, byte);
+                } else {
+                    out.push_back(c);
+                }
+        }
+    }
+    out.push_back('"');
+}
+
+std::optional<WriteError> append_number(std::string& out, double number) {
+    if (!std::isfinite(number)) {
+        return WriteError{"cannot write a non-finite number as JSON"};
+    }
+    if (std::signbit(number)) {
+        out.push_back('-');
+    }
+    if (number == 0.0) {
+        out.append("0.0");
+        return std::nullopt;
+    }
+    const Decimal d = shortest_decimal(std::fabs(number));
+    const std::string_view digits(d.digits.data(), static_cast<std::size_t>(d.count));
+    const int n = d.count;
+    const int e = d.exponent;
+    if (e >= -5 && e <= 15) {
+        if (e >= n - 1) {  // integral: pad with zeros, then ".0"
+            out.append(digits).append(static_cast<std::size_t>(e - n + 1), '0').append(".0");
+        } else if (e >= 0) {
+            const auto whole = static_cast<std::size_t>(e + 1);
+            out.append(digits.substr(0, whole)).append(1, '.').append(digits.substr(whole));
+        } else {
+            out.append("0.").append(static_cast<std::size_t>(-e - 1), '0').append(digits);
+        }
+        return std::nullopt;
+    }
+    out.push_back(digits[0]);
+    if (n > 1) {
+        out.append(1, '.').append(digits.substr(1));
+    }
+    out.append(e > 0 ? "e+" : "e-");
+    std::array<char, 8> exponent{};
+    const auto written = std::to_chars(exponent.data(), exponent.data() + exponent.size(), std::abs(e));
+    out.append(exponent.data(), written.ptr);
+    return std::nullopt;
+}
+
+std::optional<WriteError> append_object(std::string& out, const Object& object) {
+    out.push_back('{');
+    bool first = true;
+    for (const auto& [key, value] : object) {
+        if (!first) {
+            out.push_back(',');
+        }
+        first = false;
+        append_string(out, key);
+        out.push_back(':');
+        if (std::holds_alternative<Null>(value)) {
+            out.append("null");
+        } else if (const double* number = std::get_if<double>(&value)) {
+            if (auto error = append_number(out, *number)) {
+                return error;
+            }
+        } else {
+            append_string(out, std::get<std::string>(value));
+        }
+    }
+    out.push_back('}');
+    return std::nullopt;
+}
+
+}  // namespace orbalin::jsontext

@@ -1,0 +1,45 @@
+// Compact JSON text for flat objects of null, number and string members.
+//
+// Plain C++ without the interpreter, so the exact text can be tested natively.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace orbalin::jsontext {
+
+struct Null {
+    friend bool operator==(Null, Null) = default;
+};
+
+using Value = std::variant<Null, double, std::string>;
+
+// Members ordered by the bytes of their keys: std::less<std::string> compares
+// as unsigned char, a proper prefix first.
+using Object = std::map<std::string, Value>;
+
+// A number member when `number` is finite, else null: JSON has no NaN or infinity.
+[[nodiscard]] Value finite_or_null(double number);
+
+// Why writing stopped; the text reaches Python as a ValueError.
+struct WriteError {
+    std::string message;
+};
+
+// Appends `text` as a JSON string: quotes, the two-character escapes, \u00xx
+// (lower-case hex) for other control bytes; every other byte, 0x7F and the
+// bytes of multi-byte UTF-8 included, is copied unchanged.
+void append_string(std::string& out, std::string_view text);
+
+// Appends a finite double in the shortest digits that read back to it,
+// plain for decimal exponents -5..15 (always with ".0" or a fraction), else as
+// d.ddde[+-]x. Refuses NaN and infinities, leaving `out` unchanged.
+[[nodiscard]] std::optional<WriteError> append_number(std::string& out, double number);
+
+// Appends `object` in compact form: no spaces, no line breaks.
+[[nodiscard]] std::optional<WriteError> append_object(std::string& out, const Object& object);
+
+}  // namespace orbalin::jsontext

@@ -1,0 +1,23 @@
+// Interpreter calls that differ between the CPython versions we support (3.10+).
+#pragma once
+
+#include <Python.h>
+
+#include "pyfacade/owned_ref.hpp"
+
+namespace orbalin::pyfacade {
+
+// The type's __qualname__ / __name__ as a new str, or empty with an error set.
+// PyType_GetQualName and PyType_GetName arrived in 3.11; before that the
+// attributes are read, which gives the same text.
+[[nodiscard]] OwnedRef type_qualname(PyTypeObject* type) noexcept;
+[[nodiscard]] OwnedRef type_name(PyTypeObject* type) noexcept;
+
+// Takes the pending exception out of the error indicator as one normalized
+// exception object (empty when none is pending).
+[[nodiscard]] OwnedRef take_raised_exception() noexcept;
+
+// Makes `exception` (an exception instance) the pending exception.
+void restore_raised_exception(OwnedRef exception) noexcept;
+
+}  // namespace orbalin::pyfacade

@@ -1,0 +1,95 @@
+#include "pyfacade/failure.hpp"
+
+#include <exception>
+#include <new>
+#include <string>
+
+#include "pyfacade/owned_ref.hpp"
+
+namespace orbalin::pyfacade {
+namespace {
+
+constexpr const char* internal_failure_doc =
+    "Raised when the native code of tessellarch._orbalin_core, called from\n"
+    "Python, fails an internal check.\n"
+    "\n"
+    "Like SystemExit, it derives from BaseException rather than Exception, so\n"
+    "that it usually propagates all the way up and ends the interpreter instead\n"
+    "of being swallowed by an `except Exception` clause.";
+
+// Owned by the process: created once, never released (the module cannot be
+// unloaded, and instances may outlive any one import).
+PyObject* internal_failure = nullptr;
+
+// "pyfacade/<file>" from the full path the compiler recorded.
+std::string_view source_file_in_pyfacade(std::string_view path) {
+    const auto at = path.rfind("pyfacade/");
+    return at == std::string_view::npos ? path : path.substr(at);
+}
+
+}  // namespace
+
+PyObject* internal_failure_class() noexcept {
+    if (internal_failure != nullptr) {
+        return internal_failure;
+    }
+    PyObject* created = PyErr_NewExceptionWithDoc("tessellarch._orbalin_core.InternalFailure",
+                                                  internal_failure_doc, PyExc_BaseException, nullptr);
+    if (created == nullptr) {
+        ensure_error_set();
+        return nullptr;
+    }
+    // Creating the class can run Python code (a class body); should another
+    // caller have filled the slot meanwhile, keep the stored one.
+    if (internal_failure != nullptr) {
+        Py_DECREF(created);
+        return internal_failure;
+    }
+    internal_failure = created;
+    return internal_failure;
+}
+
+PyObject* fail_check(std::string_view text, std::source_location where) noexcept {
+    const std::string_view file = source_file_in_pyfacade(where.file_name());
+    PySys_FormatStderr("tessellarch._orbalin_core: internal check failed on thread %lu at %.*s:%u: %.*s\n",
+                       PyThread_get_thread_ident(), static_cast<int>(file.size()), file.data(),
+                       static_cast<unsigned>(where.line()), static_cast<int>(text.size()), text.data());
+    PyObject* cls = internal_failure_class();
+    if (cls == nullptr) {
+        return nullptr;
+    }
+    OwnedRef message = OwnedRef::steal(
+        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
+    if (!message) {
+        return ensure_error_set();
+    }
+    PyErr_SetObject(cls, message.get());
+    return nullptr;
+}
+
+PyObject* fail_python_api_call(std::source_location where) noexcept {
+    ensure_error_set();
+    PyErr_Print();
+    return fail_check("Python API call failed", where);
+}
+
+PyObject* ensure_error_set() noexcept {
+    if (PyErr_Occurred() == nullptr) {
+        PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
+    }
+    return nullptr;
+}
+
+void set_error_from_current_exception(std::source_location where) noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& error) {
+        fail_check(error.what(), where);
+    } catch (...) {
+        fail_check("unknown C++ exception", where);
+    }
+}
+
+}  // namespace orbalin::pyfacade

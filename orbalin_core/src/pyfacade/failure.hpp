@@ -1,0 +1,62 @@
+// How the module reports failures to Python.
+//
+// Three rules hold for every entry point the interpreter can call:
+//  * an interpreter call that reports failure without setting an exception
+//    becomes SystemError (`ensure_error_set`);
+//  * a failed internal check writes one diagnostic line to standard error and
+//    raises InternalFailure, which derives from BaseException;
+//  * no C++ exception ever crosses into the interpreter: `guarded` catches
+//    everything, std::bad_alloc becomes MemoryError, anything else is a failed
+//    internal check.
+#pragma once
+
+#include <Python.h>
+
+#include <source_location>
+#include <string_view>
+#include <type_traits>
+
+namespace orbalin::pyfacade {
+
+// The InternalFailure class, created once per process on first need; null
+// with an error set when it cannot be created. Not a module attribute.
+[[nodiscard]] PyObject* internal_failure_class() noexcept;
+
+// Writes the diagnostic (thread, source location, text) to standard error and
+// sets InternalFailure(text). Always returns null, for `return fail_check(...)`.
+PyObject* fail_check(std::string_view text, std::source_location where = std::source_location::current()) noexcept;
+
+// For results the interpreter could not build: prints the pending error, then
+// fails the check with "Python API call failed".
+PyObject* fail_python_api_call(std::source_location where = std::source_location::current()) noexcept;
+
+// Called after an interpreter call reported failure: makes sure an exception
+// is pending. Returns null, for `return ensure_error_set();`.
+PyObject* ensure_error_set() noexcept;
+
+// Converts the exception being handled in a catch block into a Python error.
+void set_error_from_current_exception(std::source_location where) noexcept;
+
+// The value an entry point of result type T returns on failure.
+template <class T>
+constexpr T failure_result() noexcept {
+    if constexpr (std::is_pointer_v<T>) {
+        return nullptr;
+    } else {
+        return static_cast<T>(-1);
+    }
+}
+
+// Runs `body` so that no C++ exception escapes: the entry-point wrapper.
+template <class Body>
+auto guarded(Body&& body, std::source_location where = std::source_location::current()) noexcept
+    -> decltype(body()) {
+    try {
+        return body();
+    } catch (...) {
+        set_error_from_current_exception(where);
+        return failure_result<decltype(body())>();
+    }
+}
+
+}  // namespace orbalin::pyfacade

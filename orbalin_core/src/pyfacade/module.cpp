@@ -1,0 +1,106 @@
+// The module's entry point and body.
+//
+// Single-phase initialisation: the first import in the process builds the
+// module and caches it; later imports in the same interpreter (say after the
+// module was dropped from sys.modules) get the very same object back. The
+// wrapper types and the cache are process-wide, so a second interpreter is
+// refused rather than handed objects that belong to another one.
+#include <Python.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "pyfacade/failure.hpp"
+#include "pyfacade/module_entries.hpp"
+#include "pyfacade/module_functions.hpp"
+#include "pyfacade/owned_ref.hpp"
+#include "pyfacade/version.hpp"
+
+namespace orbalin::pyfacade {
+namespace {
+
+PyModuleDef module_definition{
+    PyModuleDef_HEAD_INIT,
+    "_orbalin_core",
+    "Entry point of the orbalin_core native binding layer. Wired as `tessellarch._orbalin_core`.",
+    0,        // no per-module state
+    nullptr,  // functions are attached by the body, bound to the module
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+// The interpreter that first imported the module; -1 until then.
+std::atomic<std::int64_t> recorded_interpreter{-1};
+
+// One strong reference, owned by the process for its whole life.
+PyObject* cached_module = nullptr;
+
+// Both steps below stop at the first failure; the error is pending then.
+bool add_function(PyObject* module, PyMethodDef* entry) {
+    const OwnedRef function = OwnedRef::steal(make_module_function(module, entry));
+    return function && add_named_entry(module, function.get());
+}
+
+bool run_module_body(PyObject* module) {
+    if (!add_function(module, list_constants_entry())) {
+        return false;
+    }
+    const OwnedRef version = OwnedRef::steal(
+        PyUnicode_FromStringAndSize(version_text.data(), static_cast<Py_ssize_t>(version_text.size())));
+    if (!version) {
+        ensure_error_set();
+        return false;
+    }
+    const OwnedRef version_name = OwnedRef::steal(PyUnicode_FromString("__version__"));
+    if (!version_name) {
+        ensure_error_set();
+        return false;
+    }
+    return add_entry(module, version_name.get(), version.get());
+}
+
+// False with ImportError (or the interpreter's own error) set when this
+// interpreter may not have the module.
+bool claim_interpreter() {
+    const std::int64_t current = PyInterpreterState_GetID(PyInterpreterState_Get());
+    if (current == -1) {
+        ensure_error_set();
+        return false;
+    }
+    std::int64_t expected = -1;
+    if (recorded_interpreter.compare_exchange_strong(expected, current, std::memory_order_seq_cst) ||
+        expected == current) {
+        return true;
+    }
+    PyErr_SetString(PyExc_ImportError,
+                    "tessellarch._orbalin_core does not support subinterpreters: it can be imported "
+                    "only in the interpreter that imported it first");
+    return false;
+}
+
+PyObject* initialise() {
+    if (!claim_interpreter()) {
+        return nullptr;
+    }
+    if (cached_module != nullptr) {
+        return Py_NewRef(cached_module);
+    }
+    OwnedRef module = OwnedRef::steal(PyModule_Create2(&module_definition, PYTHON_API_VERSION));
+    if (!module) {
+        return ensure_error_set();
+    }
+    if (!run_module_body(module.get())) {
+        return nullptr;  // `module` is released; the next import starts afresh
+    }
+    cached_module = Py_NewRef(module.get());
+    return module.release();
+}
+
+}  // namespace
+}  // namespace orbalin::pyfacade
+
+PyMODINIT_FUNC PyInit__orbalin_core(void) {
+    return orbalin::pyfacade::guarded([] { return orbalin::pyfacade::initialise(); });
+}

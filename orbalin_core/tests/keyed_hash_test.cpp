@@ -1,0 +1,44 @@
+// Keyed hashing: keys differ per map, and the hash depends on every byte.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "common/keyed_hash.hpp"
+
+namespace orbalin::common {
+namespace {
+
+TEST(KeyedHash, FreshKeysAreDistinct) {
+    std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
+    for (int i = 0; i < 1000; ++i) {
+        const HashKey key = fresh_hash_key();
+        EXPECT_TRUE(seen.emplace(key.k0, key.k1).second);
+    }
+}
+
+TEST(KeyedHash, SameKeySameHashOtherKeyOtherHash) {
+    const HashKey a{1, 2};
+    const HashKey b{1, 3};
+    EXPECT_EQ(siphash13(a, "n_gen"), siphash13(a, "n_gen"));
+    EXPECT_NE(siphash13(a, "n_gen"), siphash13(b, "n_gen"));
+}
+
+TEST(KeyedHash, EveryByteAndTheLengthCount) {
+    const HashKey key{0x0706050403020100, 0x0f0e0d0c0b0a0908};
+    std::set<std::uint64_t> hashes;
+    // Lengths across the 8-byte word boundary, trailing NULs, one changed byte.
+    for (std::size_t length = 0; length <= 17; ++length) {
+        hashes.insert(siphash13(key, std::string(length, '\0')));
+        std::string text(length, 'a');
+        hashes.insert(siphash13(key, text));
+        if (length > 0) {
+            text[length - 1] = '\xff';
+            hashes.insert(siphash13(key, text));
+        }
+    }
+    EXPECT_EQ(hashes.size(), 18U + 18U + 17U - 1U);  // "" counted once
+}
+
+}  // namespace
+}  // namespace orbalin::common

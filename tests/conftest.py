@@ -1,0 +1,25 @@
+"""Shared fixtures. The suite must exercise the installed package, never the
+source tree, so importing it from the checkout is a hard error."""
+
+import pathlib
+
+import pytest
+
+import tessellarch
+from tessellarch import _orbalin_core
+
+SOURCE_TREE = pathlib.Path(__file__).resolve().parent.parent
+
+
+def pytest_configure(config):
+    package_dir = pathlib.Path(tessellarch.__file__).resolve().parent
+    if SOURCE_TREE in package_dir.parents:
+        raise pytest.UsageError(
+            f"tessellarch was imported from the source tree ({package_dir}); "
+            "run the tests from outside it against the installed package"
+        )
+
+
+@pytest.fixture
+def core():
+    return _orbalin_core

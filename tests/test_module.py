@@ -1,0 +1,98 @@
+"""The module object: import, namespace, version and the listing of constants."""
+
+import importlib
+import pathlib
+import shutil
+import subprocess
+import sys
+
+import pytest
+
+from tessellarch import _orbalin_core
+
+# Every public name, in the order the module adds them.
+NAMESPACE_ORDER = [
+    "PyFormulasRegistry",
+    "PyQuarkRegistry",
+    "PyCKMMatrix",
+    "py_list_constants",
+    "py_list_quarks",
+    "py_get_constant",
+    "__version__",
+]
+
+CONSTANT_NAMES = [
+    "b3", "chi_eff", "gamma_em", "h0_central", "jc_constant", "logic_closure",
+    "m_tau_mev", "n_gen", "n_gen_sq", "phi", "roots_total", "sterile_check",
+    "sterile_sector", "topo_gen_check", "v_higgs_mev", "visible_sector", "w0_central",
+]
+
+
+def test_all_lists_the_public_names_in_namespace_order():
+    present = [name for name in NAMESPACE_ORDER if name in vars(_orbalin_core)]
+    assert _orbalin_core.__all__ == present
+    assert type(_orbalin_core.__all__) is list
+
+
+def test_version():
+    assert _orbalin_core.__version__ == "2.3.0"
+
+
+def test_module_docstring_names_its_import_path():
+    assert _orbalin_core.__doc__.endswith("Wired as `tessellarch._orbalin_core`.")
+    assert len(_orbalin_core.__doc__.split(". ")) == 2
+
+
+def test_reimport_after_removal_gives_the_very_same_module():
+    before = list(_orbalin_core.__all__)
+    del sys.modules["tessellarch._orbalin_core"]
+    try:
+        again = importlib.import_module("tessellarch._orbalin_core")
+    finally:
+        sys.modules["tessellarch._orbalin_core"] = _orbalin_core
+    assert again is _orbalin_core
+    assert _orbalin_core.__all__ == before  # the body did not run twice
+
+
+def test_list_constants_in_byte_order():
+    names = _orbalin_core.py_list_constants()
+    assert names == CONSTANT_NAMES
+    assert all(type(name) is str for name in names)
+
+
+def test_list_constants_returns_a_fresh_list_each_call():
+    first = _orbalin_core.py_list_constants()
+    second = _orbalin_core.py_list_constants()
+    assert first is not second
+    first.clear()
+    assert second == CONSTANT_NAMES
+    assert _orbalin_core.py_list_constants() == CONSTANT_NAMES
+
+
+@pytest.mark.parametrize(
+    "args, kwargs", [((1,), {}), ((None,), {}), ((), {"x": 1}), ((1, 2), {"y": 3})]
+)
+def test_list_constants_refuses_arguments(args, kwargs):
+    with pytest.raises(TypeError, match="takes no"):
+        _orbalin_core.py_list_constants(*args, **kwargs)
+
+
+def test_list_constants_is_a_builtin_bound_to_the_module():
+    fn = _orbalin_core.py_list_constants
+    assert fn.__text_signature__ == "()"
+    assert fn.__doc__ == (
+        "Accelerated twin of `tessellarch.list_constants`.\n\n"
+        "Returns all known constant names from the FormulasRegistry."
+    )
+    assert fn.__self__ is _orbalin_core
+    assert fn.__module__ == _orbalin_core.__name__
+    assert fn.__name__ == "py_list_constants"
+
+
+@pytest.mark.skipif(shutil.which("nm") is None, reason="needs binutils' nm")
+def test_only_the_init_function_is_exported():
+    library = pathlib.Path(_orbalin_core.__file__)
+    out = subprocess.run(
+        ["nm", "-D", "--defined-only", str(library)], check=True, capture_output=True, text=True
+    ).stdout
+    assert [line.split()[-1] for line in out.splitlines() if line.strip()] == ["PyInit__orbalin_core"]
