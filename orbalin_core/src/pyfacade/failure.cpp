@@ -1,5 +1,6 @@
 #include "pyfacade/failure.hpp"
 
+#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
@@ -27,6 +28,32 @@ std::string_view source_file_in_pyfacade(std::string_view path) {
     return at == std::string_view::npos ? path : path.substr(at);
 }
 
+// One line on standard error: through sys.stderr when it can be written, so
+// redirections made in Python see it, else straight to the C stream.
+void write_diagnostic(std::string_view text, std::source_location where) noexcept {
+    try {
+        std::string line("tessellarch._orbalin_core: internal check failed on thread ");
+        line.append(std::to_string(PyThread_get_thread_ident()))
+            .append(" at ")
+            .append(source_file_in_pyfacade(where.file_name()))
+            .append(1, ':')
+            .append(std::to_string(where.line()))
+            .append(": ")
+            .append(text)
+            .append(1, '\n');
+        const OwnedRef decoded =
+            OwnedRef::steal(PyUnicode_DecodeUTF8(line.data(), static_cast<Py_ssize_t>(line.size()), "replace"));
+        if (decoded) {
+            PySys_FormatStderr("%U", decoded.get());  // keeps any pending exception as it was
+        } else {
+            PyErr_Clear();
+            std::fwrite(line.data(), 1, line.size(), stderr);
+        }
+    } catch (...) {
+        std::fputs("tessellarch._orbalin_core: internal check failed\n", stderr);
+    }
+}
+
 }  // namespace
 
 PyObject* internal_failure_class() noexcept {
@@ -36,11 +63,10 @@ PyObject* internal_failure_class() noexcept {
     PyObject* created = PyErr_NewExceptionWithDoc("tessellarch._orbalin_core.InternalFailure",
                                                   internal_failure_doc, PyExc_BaseException, nullptr);
     if (created == nullptr) {
-        ensure_error_set();
-        return nullptr;
+        return ensure_error_set();
     }
-    // Creating the class can run Python code (a class body); should another
-    // caller have filled the slot meanwhile, keep the stored one.
+    // Creating the class can run Python code (a metaclass hook); should
+    // another caller have filled the slot meanwhile, keep the stored one.
     if (internal_failure != nullptr) {
         Py_DECREF(created);
         return internal_failure;
@@ -50,16 +76,13 @@ PyObject* internal_failure_class() noexcept {
 }
 
 PyObject* fail_check(std::string_view text, std::source_location where) noexcept {
-    const std::string_view file = source_file_in_pyfacade(where.file_name());
-    PySys_FormatStderr("tessellarch._orbalin_core: internal check failed on thread %lu at %.*s:%u: %.*s\n",
-                       PyThread_get_thread_ident(), static_cast<int>(file.size()), file.data(),
-                       static_cast<unsigned>(where.line()), static_cast<int>(text.size()), text.data());
+    write_diagnostic(text, where);
     PyObject* cls = internal_failure_class();
     if (cls == nullptr) {
         return nullptr;
     }
-    OwnedRef message = OwnedRef::steal(
-        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
+    const OwnedRef message =
+        OwnedRef::steal(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
     if (!message) {
         return ensure_error_set();
     }

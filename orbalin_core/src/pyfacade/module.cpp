@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "pyfacade/failure.hpp"
+#include "pyfacade/formulas_class.hpp"
 #include "pyfacade/module_entries.hpp"
 #include "pyfacade/module_functions.hpp"
 #include "pyfacade/owned_ref.hpp"
@@ -43,8 +44,13 @@ bool add_function(PyObject* module, PyMethodDef* entry) {
     return function && add_named_entry(module, function.get());
 }
 
+bool add_class(PyObject* module, PyTypeObject* type) {
+    return type != nullptr && add_named_entry(module, reinterpret_cast<PyObject*>(type));
+}
+
 bool run_module_body(PyObject* module) {
-    if (!add_function(module, list_constants_entry())) {
+    if (!add_class(module, formulas_registry_type()) || !add_function(module, list_constants_entry()) ||
+        !add_function(module, get_constant_entry())) {
         return false;
     }
     const OwnedRef version = OwnedRef::steal(

@@ -1,0 +1,99 @@
+// py_get_constant: a constant's datasheet, written as JSON text and parsed by
+// json.loads so that its types are exactly those of JSON parsing.
+#include "formulas/datasheet.hpp"
+#include "formulas/formulas_registry.hpp"
+#include "pyfacade/arguments.hpp"
+#include "pyfacade/conversion.hpp"
+#include "pyfacade/failure.hpp"
+#include "pyfacade/method_cast.hpp"
+#include "pyfacade/module_functions.hpp"
+#include "pyfacade/owned_ref.hpp"
+#include "pyfacade/registry_errors.hpp"
+
+namespace orbalin::pyfacade {
+namespace {
+
+constexpr OneParameter name_parameter{"py_get_constant()", "name"};
+
+// A new str from UTF-8 bytes, or empty with an error set.
+OwnedRef new_text(std::string_view bytes) noexcept {
+    OwnedRef text = OwnedRef::steal(PyUnicode_FromStringAndSize(bytes.data(), static_cast<Py_ssize_t>(bytes.size())));
+    if (!text) {
+        ensure_error_set();
+    }
+    return text;
+}
+
+// json.loads(text), with `json` imported and `loads` looked up afresh: import
+// hooks, sys.modules and a replaced loads are all honoured. New reference or null.
+PyObject* parse_with_json_loads(std::string_view text) noexcept {
+    OwnedRef json = [] {
+        const OwnedRef module_name = new_text("json");
+        return module_name ? OwnedRef::steal(PyImport_Import(module_name.get())) : OwnedRef{};
+    }();
+    if (!json) {
+        return ensure_error_set();
+    }
+    const OwnedRef method = new_text("loads");
+    if (!method) {
+        return nullptr;
+    }
+    const OwnedRef document = new_text(text);
+    if (!document) {
+        return nullptr;
+    }
+    // args[0] is the receiver; the offset flag lets the call reuse that slot.
+    PyObject* call_args[] = {json.get(), document.get()};
+    PyObject* parsed = PyObject_VectorcallMethod(method.get(), call_args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr);
+    if (parsed == nullptr) {
+        return ensure_error_set();
+    }
+    return parsed;
+}
+
+PyObject* py_get_constant(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) noexcept {
+    return guarded([&]() -> PyObject* {
+        PyObject* argument = match_one_argument(name_parameter, args, nargsf, kwnames);
+        if (argument == nullptr) {
+            return nullptr;
+        }
+        const auto name = text_argument(argument, name_parameter.name);
+        if (!name) {
+            return nullptr;
+        }
+        if (name->empty()) {
+            return fail_check("py_get_constant: name must be non-empty");
+        }
+        std::string text;
+        {
+            // The registry, the record and the member map live only for this block.
+            const auto found = formulas::FormulasRegistry::new_seeded().get(*name);
+            if (!found) {
+                return raise_registry_error(found.error());
+            }
+            if (auto error = formulas::write_datasheet(formulas::datasheet_object(found.value()), text)) {
+                PyErr_SetString(PyExc_ValueError, error->message.c_str());
+                return nullptr;
+            }
+        }
+        return parse_with_json_loads(text);
+    });
+}
+
+PyMethodDef get_constant_def{
+    "py_get_constant",
+    as_method(py_get_constant),
+    METH_FASTCALL | METH_KEYWORDS,
+    "py_get_constant(name)\n--\n\n"
+    "Accelerated twin of `tessellarch.Get` for the constants branch.\n\n"
+    "Returns a JSON-serialised dict with `name`, `value`, `units`,\n"
+    "`uncertainty`, and `status` fields \xe2\x80\x94 matching the Python constant\n"
+    "datasheet schema so callers don't need to branch.\n\n"
+    "Raises `PyKeyError` when `name` is not in the registry.",
+};
+
+}  // namespace
+
+PyMethodDef* get_constant_entry() noexcept { return &get_constant_def; }
+
+}  // namespace orbalin::pyfacade

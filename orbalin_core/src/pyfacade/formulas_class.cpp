@@ -1,0 +1,76 @@
+#include "pyfacade/formulas_class.hpp"
+
+#include "formulas/formulas_registry.hpp"
+#include "pyfacade/arguments.hpp"
+#include "pyfacade/conversion.hpp"
+#include "pyfacade/registry_errors.hpp"
+#include "pyfacade/version.hpp"
+#include "pyfacade/wrapper_class.hpp"
+
+namespace orbalin::pyfacade {
+namespace {
+
+struct FormulasRegistryTraits {
+    using Native = formulas::FormulasRegistry;
+    static constexpr const char* name = "PyFormulasRegistry";
+    static constexpr const char* dotted_name = "builtins.PyFormulasRegistry";
+    static constexpr const char* doc = "PyFormulasRegistry()\n--\n\nPython wrapper for [`FormulasRegistry`].";
+
+    static PyMethodDef* methods() noexcept;
+    static PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept;
+    static std::uint64_t length(const Native& registry) { return registry.len(); }
+};
+
+using FormulasRegistryClass = WrapperClass<FormulasRegistryTraits>;
+
+PyObject* FormulasRegistryTraits::construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+    return guarded([&]() -> PyObject* {
+        if (!match_no_arguments("PyFormulasRegistry.__new__()", args, kwargs)) {
+            return nullptr;
+        }
+        return FormulasRegistryClass::wrap(type, formulas::FormulasRegistry::new_seeded());
+    });
+}
+
+constexpr OneParameter get_parameter{"PyFormulasRegistry.get()", "name"};
+
+PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) noexcept {
+    return guarded([&]() -> PyObject* {
+        PyObject* argument = match_one_argument(get_parameter, args, nargsf, kwnames);
+        if (argument == nullptr) {
+            return nullptr;
+        }
+        const auto held = FormulasRegistryClass::receiver(self);
+        if (!held) {
+            return nullptr;
+        }
+        const auto name = text_argument(argument, get_parameter.name);
+        if (!name) {
+            return nullptr;
+        }
+        const auto found = held.value->get(*name);
+        if (!found) {
+            return raise_registry_error(found.error());
+        }
+        return PyFloat_FromDouble(found.value().value);
+    });
+}
+
+PyObject* version(PyObject* /*no_class*/, PyObject* /*no_args*/) noexcept {
+    return PyUnicode_FromStringAndSize(version_text.data(), static_cast<Py_ssize_t>(version_text.size()));
+}
+
+PyMethodDef methods_table[] = {
+    {"get", as_method(get), METH_FASTCALL | METH_KEYWORDS,
+     "get($self, name)\n--\n\nRetrieve the numeric value for `name`."},
+    {"version", version, METH_STATIC | METH_NOARGS, "version()\n--\n\nLibrary-version round-trip helper."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyMethodDef* FormulasRegistryTraits::methods() noexcept { return methods_table; }
+
+}  // namespace
+
+PyTypeObject* formulas_registry_type() noexcept { return FormulasRegistryClass::type(); }
+
+}  // namespace orbalin::pyfacade

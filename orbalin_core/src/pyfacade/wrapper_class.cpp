@@ -1,0 +1,26 @@
+#include "pyfacade/wrapper_class.hpp"
+
+#include "pyfacade/compat.hpp"
+
+namespace orbalin::pyfacade {
+
+PyObject* refuse_construction(PyTypeObject* type, PyObject* /*args*/, PyObject* /*kwargs*/) noexcept {
+    const OwnedRef name = type_name(type);
+    if (!name) {
+        PyErr_Clear();
+        PyErr_SetString(PyExc_TypeError, "No constructor defined for <unknown>");
+        return nullptr;
+    }
+    PyErr_Format(PyExc_TypeError, "No constructor defined for %U", name.get());
+    return nullptr;
+}
+
+PyObject* create_heap_type(PyType_Spec* spec) noexcept {
+    PyObject* created = PyType_FromSpec(spec);
+    if (created == nullptr) {
+        return ensure_error_set();
+    }
+    return created;
+}
+
+}  // namespace orbalin::pyfacade

@@ -1,0 +1,163 @@
+// What the three wrapper classes share: a heap type made from a type spec,
+// instances that own one native value, the receiver check and the length.
+//
+// A class is described by a traits struct:
+//
+//   struct Traits {
+//       using Native = ...;                        // the wrapped value
+//       static constexpr const char* name;         // "PyFormulasRegistry"
+//       static constexpr const char* dotted_name;  // "builtins.PyFormulasRegistry"
+//       static constexpr const char* doc;          // "Name()\n--\n\n..." or prose
+//       static PyMethodDef* methods() noexcept;    // null-terminated, or nullptr
+//       static PyObject* construct(PyTypeObject*, PyObject*, PyObject*) noexcept;  // tp_new
+//       // Optional: static std::uint64_t length(const Native&);
+//   };
+//
+// Types get Py_TPFLAGS_DEFAULT and nothing else: no subclassing, no __dict__,
+// no weak references, no cyclic GC (a native value holds no Python object).
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <new>
+#include <utility>
+
+#include "pyfacade/conversion.hpp"
+#include "pyfacade/failure.hpp"
+#include "pyfacade/method_cast.hpp"
+#include "pyfacade/owned_ref.hpp"
+
+namespace orbalin::pyfacade {
+
+// tp_new of a class without a constructor: refuses every call.
+PyObject* refuse_construction(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept;
+
+// Creates a heap type from `spec`. New reference or null.
+PyObject* create_heap_type(PyType_Spec* spec) noexcept;
+
+template <class Traits>
+concept HasLength = requires(const typename Traits::Native& value) {
+    { Traits::length(value) } -> std::same_as<std::uint64_t>;
+};
+
+template <class Traits>
+class WrapperClass {
+public:
+    using Native = typename Traits::Native;
+
+    struct Object {
+        PyObject_HEAD
+        Native value;
+    };
+
+    // The type object, created on first use and kept for the process.
+    // Borrowed; null with an error set when it cannot be created.
+    static PyTypeObject* type() noexcept {
+        if (type_ != nullptr) {
+            return type_;
+        }
+        PyType_Slot slots[] = {
+            {Py_tp_base, &PyBaseObject_Type},
+            {Py_tp_dealloc, reinterpret_cast<void*>(&dealloc)},
+            {Py_tp_doc, const_cast<char*>(Traits::doc)},
+            {Py_tp_new, reinterpret_cast<void*>(&Traits::construct)},
+            {Traits::methods() != nullptr ? Py_tp_methods : 0, Traits::methods()},
+            {HasLength<Traits> ? Py_mp_length : 0, length_slot()},
+            {0, nullptr},
+        };
+        // Drop the unused optional slots: the list ends at the first zero.
+        PyType_Slot* end = slots;
+        for (const PyType_Slot& slot : slots) {
+            if (slot.slot != 0) {
+                *end++ = slot;
+            }
+        }
+        *end = {0, nullptr};
+        PyType_Spec spec{Traits::dotted_name, static_cast<int>(sizeof(Object)), 0, Py_TPFLAGS_DEFAULT, slots};
+        PyObject* created = create_heap_type(&spec);
+        if (created == nullptr) {
+            return nullptr;
+        }
+        if (type_ != nullptr) {  // filled meanwhile: keep the stored one
+            Py_DECREF(created);
+            return type_;
+        }
+        type_ = reinterpret_cast<PyTypeObject*>(created);  // owned by the process
+        return type_;
+    }
+
+    // A new instance of `type` owning `value`; null with the allocation error
+    // set when the interpreter cannot allocate it (the value is destroyed).
+    static PyObject* wrap(PyTypeObject* type, Native&& value) noexcept {
+        auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+        PyObject* self = (alloc != nullptr ? alloc : PyType_GenericAlloc)(type, 0);
+        if (self == nullptr) {
+            ensure_error_set();
+            return nullptr;  // `value` is destroyed by its owner, the caller
+        }
+        static_assert(std::is_nothrow_move_constructible_v<Native>);
+        new (&reinterpret_cast<Object*>(self)->value) Native(std::move(value));
+        return self;
+    }
+
+    // The receiver of a method, checked and held for the call.
+    struct Receiver {
+        OwnedRef hold;
+        const Native* value = nullptr;
+        explicit operator bool() const noexcept { return value != nullptr; }
+    };
+
+    // Checks that `self` is an instance of the class (exact type first, then
+    // subtypes); otherwise TypeError "'<its type>' object cannot be converted
+    // to '<class>'". Only an unbound call can bring a foreign receiver.
+    static Receiver receiver(PyObject* self) noexcept {
+        PyTypeObject* expected = type();
+        if (expected == nullptr) {
+            return {};
+        }
+        if (Py_TYPE(self) != expected && PyType_IsSubtype(Py_TYPE(self), expected) == 0) {
+            raise_cannot_convert(self, Traits::name);
+            return {};
+        }
+        return {OwnedRef::borrow(self), &reinterpret_cast<Object*>(self)->value};
+    }
+
+private:
+    static void dealloc(PyObject* self) noexcept {
+        PyTypeObject* type = Py_TYPE(self);
+        reinterpret_cast<Object*>(self)->value.~Native();
+        auto free_memory = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+        free_memory(self);
+        Py_DECREF(type);  // an instance of a heap type holds a reference to its type
+    }
+
+    static void* length_slot() noexcept {
+        if constexpr (HasLength<Traits>) {
+            return reinterpret_cast<void*>(&length);
+        } else {
+            return nullptr;
+        }
+    }
+
+    static Py_ssize_t length(PyObject* self) noexcept
+        requires HasLength<Traits>
+    {
+        return guarded([self]() -> Py_ssize_t {
+            const Receiver held = receiver(self);
+            if (!held) {
+                return -1;
+            }
+            const std::uint64_t count = Traits::length(*held.value);
+            if (count > static_cast<std::uint64_t>(PY_SSIZE_T_MAX)) {
+                PyErr_SetNone(PyExc_OverflowError);
+                return -1;
+            }
+            return static_cast<Py_ssize_t>(count);
+        });
+    }
+
+    static inline PyTypeObject* type_ = nullptr;
+};
+
+}  // namespace orbalin::pyfacade

@@ -1,0 +1,88 @@
+// Datasheet text of every seeded constant, byte for byte.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "formulas/datasheet.hpp"
+#include "formulas/formulas_registry.hpp"
+
+namespace orbalin::formulas {
+namespace {
+
+std::string sheet(const ConstantRecord& record) {
+    std::string text;
+    EXPECT_FALSE(write_datasheet(datasheet_object(record), text).has_value());
+    return text;
+}
+
+std::string expected(const char* name, const char* status, const char* units, const char* value) {
+    return std::string(R"({"name":")") + name + R"(","status":")" + status + R"(","uncertainty":null,"units":")" +
+           units + R"(","value":)" + value + "}";
+}
+
+TEST(Datasheet, EverySeededConstant) {
+    const struct {
+        const char* name;
+        const char* status;
+        const char* units;
+        const char* value;
+    } rows[] = {
+        {"b3", "Seed", "dimensionless", "24.0"},
+        {"chi_eff", "Seed", "dimensionless", "72.0"},
+        {"gamma_em", "Seed", "dimensionless", "0.5772156649015329"},
+        {"h0_central", "Pending", "km/s/Mpc", "0.0"},
+        {"jc_constant", "Seed", "count", "153.0"},
+        {"logic_closure", "Seed", "count", "288.0"},
+        {"m_tau_mev", "Pending", "MeV", "0.0"},
+        {"n_gen", "Seed", "count", "3.0"},
+        {"n_gen_sq", "Pending", "count", "0.0"},
+        {"phi", "Seed", "dimensionless", "1.618033988749895"},
+        {"roots_total", "Seed", "count", "288.0"},
+        {"sterile_check", "Pending", "count", "0.0"},
+        {"sterile_sector", "Seed", "count", "163.0"},
+        {"topo_gen_check", "Pending", "count", "0.0"},
+        {"v_higgs_mev", "Pending", "MeV", "0.0"},
+        {"visible_sector", "Seed", "count", "125.0"},
+        {"w0_central", "Pending", "dimensionless", "0.0"},
+    };
+    const auto registry = FormulasRegistry::new_seeded();
+    std::size_t longest = 0;
+    for (const auto& row : rows) {
+        const auto record = registry.get(row.name);
+        ASSERT_TRUE(record.has_value()) << row.name;
+        const std::string text = sheet(record.value());
+        EXPECT_EQ(text, expected(row.name, row.status, row.units, row.value));
+        longest = std::max(longest, text.size());
+    }
+    EXPECT_EQ(sheet(registry.get("n_gen").value()).size(), 79U);
+    EXPECT_EQ(longest, 105U);
+    EXPECT_LE(longest, datasheet_reserve);
+}
+
+TEST(Datasheet, UncertaintyAndValueBecomeNullWhenNotFinite) {
+    auto record = ConstantRecord::direct("x", std::numeric_limits<double>::infinity(), "u");
+    record.uncertainty = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(sheet(record), R"({"name":"x","status":"Seed","uncertainty":null,"units":"u","value":null})");
+
+    record.value = -0.0;
+    record.uncertainty = 0.25;
+    EXPECT_EQ(sheet(record), R"({"name":"x","status":"Seed","uncertainty":0.25,"units":"u","value":-0.0})");
+}
+
+TEST(Datasheet, NamesAndUnitsAreEscaped) {
+    const auto record = ConstantRecord::direct("a\"b\\c\n", 1.0, "\x01/");
+    EXPECT_EQ(sheet(record), R"({"name":"a\"b\\c\n","status":"Seed","uncertainty":null,"units":"\u0001/","value":1.0})");
+}
+
+TEST(Datasheet, StatusTextsOfEveryKind) {
+    auto record = ConstantRecord::direct("x", 1.0, "");
+    for (const auto& [status, text] : {std::pair{ConstantStatus::Cached, "Cached"},
+                                       std::pair{ConstantStatus::External, "External"}}) {
+        record.status = status;
+        EXPECT_NE(sheet(record).find(std::string("\"status\":\"") + text + "\""), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace orbalin::formulas

@@ -1,0 +1,88 @@
+"""Nothing is left behind: instances release their type, failures their objects."""
+
+import gc
+import json
+import sys
+
+import pytest
+
+from tessellarch._orbalin_core import PyFormulasRegistry, py_get_constant, py_list_constants
+
+ROUNDS = 2000
+
+
+def settle():
+    gc.collect()
+    return sys.getallocatedblocks()
+
+
+def test_instances_hold_and_release_their_type():
+    before = sys.getrefcount(PyFormulasRegistry)
+    held = [PyFormulasRegistry() for _ in range(100)]
+    assert sys.getrefcount(PyFormulasRegistry) == before + 100
+    del held
+    assert sys.getrefcount(PyFormulasRegistry) == before
+    for _ in range(ROUNDS):
+        PyFormulasRegistry()
+    assert sys.getrefcount(PyFormulasRegistry) == before
+
+
+def exercise(registry, name, missing, bad):
+    registry.get(name)
+    py_get_constant(name)
+    py_list_constants()
+    len(registry)
+    for call in (lambda: registry.get(missing), lambda: py_get_constant(missing)):
+        try:
+            call()
+        except KeyError:
+            pass
+    for call in (lambda: registry.get(bad), lambda: py_get_constant(bad), lambda: registry.get(),
+                 lambda: registry.get(name, name=name), lambda: py_get_constant(nope=name)):
+        try:
+            call()
+        except TypeError:
+            pass
+    try:
+        py_get_constant("")
+    except BaseException as error:  # InternalFailure
+        if isinstance(error, Exception):
+            raise
+
+
+@pytest.mark.usefixtures("capsys")  # swallow the diagnostics of the empty name
+def test_mixed_calls_keep_reference_counts_and_blocks_stable():
+    registry = PyFormulasRegistry()
+    name, missing, bad = "n_gen", "no such constant", object()
+    watched = [registry, name, missing, bad, PyFormulasRegistry, json.loads]
+    for _ in range(200):  # warm caches: interned strings, method caches, free lists
+        exercise(registry, name, missing, bad)
+    counts = [sys.getrefcount(obj) for obj in watched]
+    blocks = settle()
+    for _ in range(ROUNDS):
+        exercise(registry, name, missing, bad)
+    assert [sys.getrefcount(obj) for obj in watched] == counts
+    # A leak of one block per call would show as thousands.
+    assert settle() - blocks < 50
+
+
+def test_failing_loads_and_missing_json_leave_nothing_behind(monkeypatch):
+    def refuse(text):
+        raise ValueError(text)
+
+    monkeypatch.setattr(json, "loads", refuse)
+    for _ in range(200):
+        with pytest.raises(ValueError):
+            py_get_constant("phi")
+    blocks = settle()
+    for _ in range(ROUNDS):
+        with pytest.raises(ValueError):
+            py_get_constant("phi")
+    assert settle() - blocks < 50
+
+    monkeypatch.setitem(sys.modules, "json", None)
+    blocks = settle()
+    for _ in range(ROUNDS):
+        with pytest.raises(ImportError):
+            py_get_constant("phi")
+    assert settle() - blocks < 50
