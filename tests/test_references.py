@@ -6,7 +6,14 @@ import sys
 
 import pytest
 
-from tessellarch._orbalin_core import PyFormulasRegistry, py_get_constant, py_list_constants
+from tessellarch._orbalin_core import (
+    PyCKMMatrix,
+    PyFormulasRegistry,
+    PyQuarkRegistry,
+    py_get_constant,
+    py_list_constants,
+    py_list_quarks,
+)
 
 ROUNDS = 2000
 
@@ -16,29 +23,41 @@ def settle():
     return sys.getallocatedblocks()
 
 
-def test_instances_hold_and_release_their_type():
-    before = sys.getrefcount(PyFormulasRegistry)
-    held = [PyFormulasRegistry() for _ in range(100)]
-    assert sys.getrefcount(PyFormulasRegistry) == before + 100
+@pytest.mark.parametrize(
+    "cls, make", [(PyFormulasRegistry, PyFormulasRegistry), (PyQuarkRegistry, PyQuarkRegistry),
+                  (PyCKMMatrix, PyCKMMatrix.from_topology)]
+)
+def test_instances_hold_and_release_their_type(cls, make):
+    before = sys.getrefcount(cls)
+    held = [make() for _ in range(100)]
+    assert sys.getrefcount(cls) == before + 100
     del held
-    assert sys.getrefcount(PyFormulasRegistry) == before
+    assert sys.getrefcount(cls) == before
     for _ in range(ROUNDS):
-        PyFormulasRegistry()
-    assert sys.getrefcount(PyFormulasRegistry) == before
+        make()
+    assert sys.getrefcount(cls) == before
 
 
 def exercise(registry, name, missing, bad):
     registry.get(name)
     py_get_constant(name)
     py_list_constants()
+    py_list_quarks()
     len(registry)
+    len(PyQuarkRegistry())
+    matrix = PyCKMMatrix.from_topology()
+    matrix.is_unitary(0.0)
+    matrix.is_unitary(tol=1)
+    matrix.jarlskog()
     for call in (lambda: registry.get(missing), lambda: py_get_constant(missing)):
         try:
             call()
         except KeyError:
             pass
     for call in (lambda: registry.get(bad), lambda: py_get_constant(bad), lambda: registry.get(),
-                 lambda: registry.get(name, name=name), lambda: py_get_constant(nope=name)):
+                 lambda: registry.get(name, name=name), lambda: py_get_constant(nope=name),
+                 lambda: matrix.is_unitary(bad), lambda: matrix.is_unitary(), lambda: PyCKMMatrix(),
+                 lambda: PyQuarkRegistry(bad), lambda: matrix.is_unitary(1, tol=2)):
         try:
             call()
         except TypeError:
@@ -54,7 +73,7 @@ def exercise(registry, name, missing, bad):
 def test_mixed_calls_keep_reference_counts_and_blocks_stable():
     registry = PyFormulasRegistry()
     name, missing, bad = "n_gen", "no such constant", object()
-    watched = [registry, name, missing, bad, PyFormulasRegistry, json.loads]
+    watched = [registry, name, missing, bad, json.loads, PyFormulasRegistry, PyQuarkRegistry, PyCKMMatrix]
     for _ in range(200):  # warm caches: interned strings, method caches, free lists
         exercise(registry, name, missing, bad)
     counts = [sys.getrefcount(obj) for obj in watched]

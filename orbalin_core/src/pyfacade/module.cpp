@@ -10,11 +10,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "pyfacade/ckm_class.hpp"
 #include "pyfacade/failure.hpp"
 #include "pyfacade/formulas_class.hpp"
 #include "pyfacade/module_entries.hpp"
 #include "pyfacade/module_functions.hpp"
 #include "pyfacade/owned_ref.hpp"
+#include "pyfacade/quarks_class.hpp"
 #include "pyfacade/version.hpp"
 
 namespace orbalin::pyfacade {
@@ -49,8 +51,11 @@ bool add_class(PyObject* module, PyTypeObject* type) {
 }
 
 bool run_module_body(PyObject* module) {
-    if (!add_class(module, formulas_registry_type()) || !add_function(module, list_constants_entry()) ||
-        !add_function(module, get_constant_entry())) {
+    // The order of these steps is the order of the namespace and of __all__.
+    const bool added = add_class(module, formulas_registry_type()) && add_class(module, quark_registry_type()) &&
+                       add_class(module, ckm_matrix_type()) && add_function(module, list_constants_entry()) &&
+                       add_function(module, list_quarks_entry()) && add_function(module, get_constant_entry());
+    if (!added) {
         return false;
     }
     const OwnedRef version = OwnedRef::steal(

@@ -1,0 +1,63 @@
+#include "quarks/quark_registry.hpp"
+
+#include <array>
+#include <bit>
+
+#include "common/byte_order.hpp"
+
+namespace orbalin::quarks {
+namespace {
+
+// Masses are 246220.0 MeV times the inverse golden ratio to the power
+// phi_exponent. Both numbers are stored as their exact bits; no power is
+// computed at run time.
+constexpr std::array<QuarkRow, 6> rows{{
+    {"up", 1, 12, 0x4087e5537a0bcdc3, 0x3f6970f50cc34671},
+    {"down", 1, 11, 0x409355055081af84, 0x3f749517d40e5239},
+    {"strange", 2, 8, 0x40b47918dae43714, 0x3f95cc0f223b8f47},
+    {"charm", 2, 5, 0x40d5ae692fec520d, 0x3fb715609f7c746b},
+    {"bottom", 3, 4, 0x40e18a60719f80fb, 0x3fc2acc969c11045},
+    {"top", 3, 0, 0x410e0e6000000000, 0x3ff0000000000000},
+}};
+
+}  // namespace
+
+std::span<const QuarkRow> standard_model_rows() noexcept { return rows; }
+
+QuarkRegistry QuarkRegistry::new_empty() { return QuarkRegistry(); }
+
+QuarkRegistry QuarkRegistry::standard_model() {
+    QuarkRegistry registry = new_empty();
+    for (const QuarkRow& row : rows) {
+        QuarkRecord record;
+        record.name = row.name;
+        record.mass_mev = std::bit_cast<double>(row.mass_mev_bits);
+        record.phi_factor = std::bit_cast<double>(row.phi_factor_bits);
+        record.phi_exponent = row.phi_exponent;
+        record.generation = row.generation;
+        registry.insert(std::move(record));
+    }
+    return registry;
+}
+
+void QuarkRegistry::insert(QuarkRecord record) {
+    std::string key = record.name;
+    records_.insert_or_assign(std::move(key), std::move(record));
+}
+
+std::vector<std::string> QuarkRegistry::sorted_names() const {
+    std::vector<std::string> names;
+    names.reserve(records_.size());
+    for (const auto& entry : records_) {
+        names.push_back(entry.first);
+    }
+    common::sort_by_bytes(names);
+    return names;
+}
+
+const QuarkRecord* QuarkRegistry::find(std::string_view name) const {
+    const auto found = records_.find(name);
+    return found == records_.end() ? nullptr : &found->second;
+}
+
+}  // namespace orbalin::quarks

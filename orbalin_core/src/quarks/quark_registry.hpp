@@ -1,0 +1,56 @@
+// The quark registry: a name-keyed map of QuarkRecords.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "common/keyed_hash.hpp"
+#include "quarks/quark_record.hpp"
+
+namespace orbalin::quarks {
+
+// Keys are separate copies of the records' names. The map draws its hash key
+// when it is made, so iteration order differs between registries; every
+// listing sorts. Not locked: a registry belongs to one caller.
+class QuarkRegistry {
+public:
+    // An empty registry with a fresh hash key.
+    [[nodiscard]] static QuarkRegistry new_empty();
+
+    // The six quarks, inserted in table order.
+    [[nodiscard]] static QuarkRegistry standard_model();
+
+    // Stores `record` under a copy of its name; a record of the same name is
+    // replaced (and destroyed), leaving the count unchanged.
+    void insert(QuarkRecord record);
+
+    // Copies of all names, ascending by unsigned byte value, a prefix first.
+    [[nodiscard]] std::vector<std::string> sorted_names() const;
+
+    [[nodiscard]] std::uint64_t len() const noexcept { return records_.size(); }
+
+    // The record stored under `name`, or null.
+    [[nodiscard]] const QuarkRecord* find(std::string_view name) const;
+
+private:
+    QuarkRegistry() = default;
+
+    std::unordered_map<std::string, QuarkRecord, common::KeyedStringHash, std::equal_to<>> records_;
+};
+
+// One row of the standard-model table, with its numbers as IEEE-754 bits.
+struct QuarkRow {
+    std::string_view name;
+    std::uint8_t generation;
+    std::int32_t phi_exponent;
+    std::uint64_t mass_mev_bits;
+    std::uint64_t phi_factor_bits;
+};
+
+[[nodiscard]] std::span<const QuarkRow> standard_model_rows() noexcept;
+
+}  // namespace orbalin::quarks

@@ -1,0 +1,153 @@
+"""PyQuarkRegistry, py_list_quarks and PyCKMMatrix."""
+
+import fractions
+import math
+
+import pytest
+
+from tessellarch import _orbalin_core
+from tessellarch._orbalin_core import PyCKMMatrix, PyQuarkRegistry, py_list_quarks
+
+QUARKS = ["bottom", "charm", "down", "strange", "top", "up"]
+
+
+def test_list_quarks_in_byte_order_fresh_each_call():
+    first, second = py_list_quarks(), py_list_quarks()
+    assert first == second == QUARKS
+    assert first is not second
+    assert all(type(name) is str for name in first)
+
+
+def test_list_quarks_entry():
+    assert py_list_quarks.__text_signature__ == "()"
+    assert py_list_quarks.__doc__ == (
+        "Accelerated twin of `tessellarch.list_quarks`.\n\n"
+        "Returns all SM quark names from the QuarkRegistry."
+    )
+    with pytest.raises(TypeError):
+        py_list_quarks(1)
+
+
+def test_quark_registry_is_empty_and_false():
+    a, b = PyQuarkRegistry(), PyQuarkRegistry()
+    assert len(a) == len(b) == 0
+    assert not a and a is not b
+    assert PyQuarkRegistry.__text_signature__ == "()"
+    assert PyQuarkRegistry.__doc__ == "Python wrapper for [`QuarkRegistry`]."
+    assert PyQuarkRegistry.__module__ == "builtins"
+
+
+@pytest.fixture(scope="module")
+def matrix():
+    return PyCKMMatrix.from_topology()
+
+
+class Floaty:
+    def __init__(self, value):
+        self.value = value
+
+    def __float__(self):
+        return self.value
+
+
+class Indexy:
+    def __init__(self, value):
+        self.value = value
+
+    def __index__(self):
+        return self.value
+
+
+@pytest.mark.parametrize(
+    "tol", [0.0, -0.0, 1e-12, 5, True, False, math.inf, Floaty(0.0), Indexy(3), fractions.Fraction(1, 3)]
+)
+def test_identity_is_unitary_for_non_negative_tol(matrix, tol):
+    assert matrix.is_unitary(tol) is True
+    assert matrix.is_unitary(tol=tol) is True
+
+
+@pytest.mark.parametrize("tol", [-1e-300, -1, -1.0, math.nan, -math.inf, Floaty(-1.0), Indexy(-1)])
+def test_identity_is_not_unitary_for_negative_or_nan_tol(matrix, tol):
+    assert matrix.is_unitary(tol) is False
+
+
+def test_jarlskog_is_positive_zero(matrix):
+    j = matrix.jarlskog()
+    assert type(j) is float and j == 0.0 and math.copysign(1.0, j) == 1.0
+
+
+def test_from_topology_on_class_and_instance_gives_distinct_objects(matrix):
+    a, b = PyCKMMatrix.from_topology(), matrix.from_topology()
+    assert type(a) is type(b) is PyCKMMatrix
+    assert a is not b and b is not matrix
+    assert a.jarlskog() == b.jarlskog() and a.is_unitary(0.0) == b.is_unitary(0.0)
+
+
+@pytest.mark.parametrize(
+    "call, message",
+    [
+        (lambda m: PyCKMMatrix(), "No constructor defined for PyCKMMatrix"),
+        (lambda m: PyCKMMatrix(1, x=2), "No constructor defined for PyCKMMatrix"),
+        (lambda m: m.is_unitary(1e-9, 2), "PyCKMMatrix.is_unitary() takes 1 positional arguments but 2 were given"),
+        (lambda m: m.is_unitary(1e-12, tol=1e-12), "PyCKMMatrix.is_unitary() got multiple values for argument 'tol'"),
+        (lambda m: m.is_unitary(tolerance=1), "PyCKMMatrix.is_unitary() got an unexpected keyword argument 'tolerance'"),
+        (lambda m: m.is_unitary(), "PyCKMMatrix.is_unitary() missing 1 required positional argument: 'tol'"),
+        (lambda m: m.is_unitary("x"), "argument 'tol': must be real number, not str"),
+        (lambda m: m.is_unitary(None), "argument 'tol': must be real number, not NoneType"),
+        (lambda m: PyQuarkRegistry(1), "PyQuarkRegistry.__new__() takes 0 positional arguments but 1 was given"),
+        (lambda m: PyQuarkRegistry(x=1), "PyQuarkRegistry.__new__() got an unexpected keyword argument 'x'"),
+    ],
+)
+def test_refusals(matrix, call, message):
+    with pytest.raises(TypeError) as caught:
+        call(matrix)
+    assert str(caught.value) == message
+
+
+def test_jarlskog_takes_no_arguments(matrix):
+    with pytest.raises(TypeError, match="takes no arguments"):
+        matrix.jarlskog(1)
+
+
+def test_a_float_conversion_error_other_than_type_error_passes_unchanged(matrix):
+    class Broken:
+        def __float__(self):
+            raise ZeroDivisionError("no")
+
+    with pytest.raises(ZeroDivisionError):
+        matrix.is_unitary(Broken())
+    with pytest.raises(OverflowError):
+        matrix.is_unitary(10**400)
+
+
+def test_a_bad_float_result_is_named_and_keeps_its_cause(matrix):
+    class Wrong:
+        def __float__(self):
+            return "not a float"
+
+    with pytest.raises(TypeError) as caught:
+        matrix.is_unitary(Wrong())
+    assert str(caught.value).startswith("argument 'tol': ")
+
+
+def test_ckm_class_shape():
+    cls = PyCKMMatrix
+    assert cls.__doc__ == "Python wrapper for [`CKMMatrix`]."
+    assert cls.__text_signature__ is None
+    assert [name for name in vars(cls) if not name.startswith("__")] == ["from_topology", "is_unitary", "jarlskog"]
+    assert cls.from_topology.__text_signature__ == "()"
+    assert cls.from_topology.__doc__ == "Build the CKM matrix from the underlying topology."
+    assert cls.is_unitary.__text_signature__ == "($self, tol)"
+    assert cls.is_unitary.__doc__ == "`True` when the matrix is unitary within `tol`."
+    assert cls.jarlskog.__text_signature__ == "($self)"
+    assert cls.jarlskog.__doc__ == "CP-violation Jarlskog invariant J."
+    with pytest.raises(TypeError):
+        type("Sub", (cls,), {})
+
+
+def test_final_namespace():
+    assert _orbalin_core.__all__ == [
+        "PyFormulasRegistry", "PyQuarkRegistry", "PyCKMMatrix",
+        "py_list_constants", "py_list_quarks", "py_get_constant", "__version__",
+    ]
+    assert all(hasattr(_orbalin_core, name) for name in _orbalin_core.__all__)
