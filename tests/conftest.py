@@ -8,12 +8,12 @@ import pytest
 import tessellarch
 from tessellarch import _orbalin_core
 
-SOURCE_TREE = pathlib.Path(__file__).resolve().parent.parent
+SOURCE_PACKAGE = pathlib.Path(__file__).resolve().parent.parent / "python" / "tessellarch"
 
 
 def pytest_configure(config):
     package_dir = pathlib.Path(tessellarch.__file__).resolve().parent
-    if SOURCE_TREE in package_dir.parents:
+    if package_dir == SOURCE_PACKAGE:
         raise pytest.UsageError(
             f"tessellarch was imported from the source tree ({package_dir}); "
             "run the tests from outside it against the installed package"

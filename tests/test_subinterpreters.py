@@ -1,0 +1,73 @@
+"""A second interpreter is refused; the first keeps a working module."""
+
+import importlib
+import os
+import sys
+
+import pytest
+
+from tessellarch import _orbalin_core
+
+
+def subinterpreter_module():
+    for name in ("_interpreters", "_xxsubinterpreters"):
+        try:
+            return importlib.import_module(name)
+        except ImportError:
+            continue
+    return None
+
+
+interpreters = subinterpreter_module()
+needs_subinterpreters = pytest.mark.skipif(interpreters is None, reason="no subinterpreter module")
+
+# Runs inside the subinterpreter and reports through a pipe, so nothing
+# depends on how each version hands exceptions back.
+SCRIPT = """
+import os
+try:
+    import tessellarch._orbalin_core
+except ImportError as error:
+    report = "ImportError:" + str(error)
+except BaseException as error:
+    report = "other:" + type(error).__name__ + ":" + str(error)
+else:
+    report = "imported"
+os.write({fd}, report.encode())
+"""
+
+
+def create(kind):
+    """A subinterpreter, isolated (the default) or with the legacy settings
+    that let single-phase modules reach their init function."""
+    if kind == "isolated":
+        return interpreters.create()
+    if interpreters.__name__ == "_interpreters":
+        return interpreters.create("legacy")
+    if sys.version_info >= (3, 12):
+        return interpreters.create(isolated=False)
+    return interpreters.create()  # before 3.12 every subinterpreter is legacy
+
+
+def import_in_subinterpreter(kind):
+    read_end, write_end = os.pipe()
+    interp = create(kind)
+    try:
+        interpreters.run_string(interp, SCRIPT.format(fd=write_end))
+    finally:
+        interpreters.destroy(interp)
+        os.close(write_end)
+    with os.fdopen(read_end, "rb") as pipe:
+        return pipe.read().decode()
+
+
+@needs_subinterpreters
+@pytest.mark.parametrize("kind", ["isolated", "legacy"])
+def test_second_interpreter_is_refused_and_the_first_keeps_working(kind):
+    report = import_in_subinterpreter(kind)
+    assert report.startswith("ImportError:"), report
+    if kind == "legacy":
+        assert "does not support subinterpreters" in report
+    assert _orbalin_core.py_list_quarks()[0] == "bottom"
+    assert _orbalin_core.PyFormulasRegistry().get("n_gen") == 3.0
+    assert _orbalin_core.py_get_constant("b3")["value"] == 24.0

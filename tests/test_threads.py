@@ -1,0 +1,66 @@
+"""Many Python threads calling every public operation at once, each result checked."""
+
+import threading
+import time
+
+from tessellarch._orbalin_core import (
+    PyCKMMatrix,
+    PyFormulasRegistry,
+    PyQuarkRegistry,
+    py_get_constant,
+    py_list_constants,
+    py_list_quarks,
+)
+
+THREADS = 8
+SECONDS = 1.0  # a bound on the run, not a speed requirement
+
+QUARKS = ["bottom", "charm", "down", "strange", "top", "up"]
+
+
+def one_round(shared_registry, shared_matrix, constants):
+    assert py_list_constants() == constants
+    assert py_list_quarks() == QUARKS
+    for name in ("n_gen", "phi", "v_higgs_mev"):
+        sheet = py_get_constant(name)
+        assert sheet["name"] == name
+        assert sheet["value"] == shared_registry.get(name)
+    assert len(shared_registry) == 17
+    own = PyFormulasRegistry()
+    assert own.get(name="b3") == 24.0 and len(own) == 17
+    assert len(PyQuarkRegistry()) == 0
+    assert shared_matrix.is_unitary(0.0) is True and shared_matrix.is_unitary(-1) is False
+    assert PyCKMMatrix.from_topology().jarlskog() == 0.0
+    try:
+        shared_registry.get("missing")
+    except KeyError as error:
+        assert error.args == ("constant `missing` not found in registry",)
+    else:
+        raise AssertionError("missing name was found")
+
+
+def test_threads_share_instances_and_call_everything():
+    registry = PyFormulasRegistry()
+    matrix = PyCKMMatrix.from_topology()
+    constants = py_list_constants()
+    failures = []
+    rounds = [0] * THREADS
+    start = threading.Barrier(THREADS)
+    deadline = time.monotonic() + SECONDS
+
+    def worker(index):
+        start.wait()
+        try:
+            while time.monotonic() < deadline:
+                one_round(registry, matrix, constants)
+                rounds[index] += 1
+        except BaseException as error:  # noqa: BLE001 - reported below
+            failures.append(repr(error))
+
+    threads = [threading.Thread(target=worker, args=(i,)) for i in range(THREADS)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert failures == []
+    assert all(count > 0 for count in rounds)
