@@ -28,6 +28,7 @@ def settle():
                   (PyCKMMatrix, PyCKMMatrix.from_topology)]
 )
 def test_instances_hold_and_release_their_type(cls, make):
+    gc.collect()
     before = sys.getrefcount(cls)
     held = [make() for _ in range(100)]
     assert sys.getrefcount(cls) == before + 100
@@ -76,10 +77,11 @@ def test_mixed_calls_keep_reference_counts_and_blocks_stable():
     watched = [registry, name, missing, bad, json.loads, PyFormulasRegistry, PyQuarkRegistry, PyCKMMatrix]
     for _ in range(200):  # warm caches: interned strings, method caches, free lists
         exercise(registry, name, missing, bad)
+    blocks = settle()  # collect first: tracebacks of caught errors form cycles
     counts = [sys.getrefcount(obj) for obj in watched]
-    blocks = settle()
     for _ in range(ROUNDS):
         exercise(registry, name, missing, bad)
+    gc.collect()
     assert [sys.getrefcount(obj) for obj in watched] == counts
     # A leak of one block per call would show as thousands.
     assert settle() - blocks < 50

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -90,6 +91,8 @@ struct MessageCase {
     RegistryError::Kind kind;
     std::string message;
 };
+
+void PrintTo(const MessageCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.message); }
 
 class RegistryErrorMessage : public ::testing::TestWithParam<MessageCase> {};
 

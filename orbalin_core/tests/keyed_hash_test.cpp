@@ -3,6 +3,8 @@
 
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/keyed_hash.hpp"
 
@@ -15,6 +17,30 @@ TEST(KeyedHash, FreshKeysAreDistinct) {
         const HashKey key = fresh_hash_key();
         EXPECT_TRUE(seen.emplace(key.k0, key.k1).second);
     }
+}
+
+TEST(KeyedHash, KeysDrawnFromManyThreadsAtOnceAreDistinct) {
+    constexpr int threads = 8;
+    constexpr int per_thread = 500;
+    std::vector<std::vector<HashKey>> drawn(threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&drawn, t] {
+            for (int i = 0; i < per_thread; ++i) {
+                drawn[static_cast<std::size_t>(t)].push_back(fresh_hash_key());
+            }
+        });
+    }
+    for (auto& worker : workers) {
+        worker.join();
+    }
+    std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
+    for (const auto& keys : drawn) {
+        for (const HashKey key : keys) {
+            seen.emplace(key.k0, key.k1);
+        }
+    }
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(threads * per_thread));
 }
 
 TEST(KeyedHash, SameKeySameHashOtherKeyOtherHash) {
