@@ -1,18 +1,22 @@
 """Shared fixtures. The suite must exercise the installed package, never the
 source tree, so importing it from the checkout is a hard error."""
 
+import os
 import pathlib
+import sys
 
 import pytest
 
 import tessellarch
-from tessellarch import _orbalin_core
 
 SOURCE_PACKAGE = pathlib.Path(__file__).resolve().parent.parent / "python" / "tessellarch"
 
 
 def pytest_configure(config):
     package_dir = pathlib.Path(tessellarch.__file__).resolve().parent
+    expected = os.environ.get("ORBALIN_EXPECT_PACKAGE")
+    if expected and package_dir != pathlib.Path(expected).resolve():
+        raise pytest.UsageError(f"tessellarch was imported from {package_dir}, expected {expected}")
     if package_dir == SOURCE_PACKAGE:
         raise pytest.UsageError(
             f"tessellarch was imported from the source tree ({package_dir}); "
@@ -20,6 +24,17 @@ def pytest_configure(config):
         )
 
 
+class DiscardingWriter:
+    """A sys.stderr that keeps nothing, so loops that make the module write
+    its diagnostic do not grow a capture buffer while memory is measured."""
+
+    def write(self, text):
+        return len(text)
+
+    def flush(self):
+        pass
+
+
 @pytest.fixture
-def core():
-    return _orbalin_core
+def quiet_stderr(monkeypatch):
+    monkeypatch.setattr(sys, "stderr", DiscardingWriter())

@@ -16,6 +16,8 @@ from tessellarch._orbalin_core import (
 )
 
 ROUNDS = 2000
+# Free lists and dict resizes move the count of live blocks a little either way.
+BLOCK_TOLERANCE = 256
 
 
 def settle():
@@ -70,7 +72,7 @@ def exercise(registry, name, missing, bad):
             raise
 
 
-@pytest.mark.usefixtures("capsys")  # swallow the diagnostics of the empty name
+@pytest.mark.usefixtures("quiet_stderr")  # the empty name's diagnostic, thousands of times
 def test_mixed_calls_keep_reference_counts_and_blocks_stable():
     registry = PyFormulasRegistry()
     name, missing, bad = "n_gen", "no such constant", object()
@@ -83,8 +85,8 @@ def test_mixed_calls_keep_reference_counts_and_blocks_stable():
         exercise(registry, name, missing, bad)
     gc.collect()
     assert [sys.getrefcount(obj) for obj in watched] == counts
-    # A leak of one block per call would show as thousands.
-    assert settle() - blocks < 50
+    # A leak of one block per call would show as tens of thousands.
+    assert settle() - blocks < BLOCK_TOLERANCE
 
 
 def test_failing_loads_and_missing_json_leave_nothing_behind(monkeypatch):
@@ -99,11 +101,11 @@ def test_failing_loads_and_missing_json_leave_nothing_behind(monkeypatch):
     for _ in range(ROUNDS):
         with pytest.raises(ValueError):
             py_get_constant("phi")
-    assert settle() - blocks < 50
+    assert settle() - blocks < BLOCK_TOLERANCE
 
     monkeypatch.setitem(sys.modules, "json", None)
     blocks = settle()
     for _ in range(ROUNDS):
         with pytest.raises(ImportError):
             py_get_constant("phi")
-    assert settle() - blocks < 50
+    assert settle() - blocks < BLOCK_TOLERANCE

@@ -1,0 +1,157 @@
+"""Reference and memory-block leaks, measured where they can be seen.
+
+Needs a debug interpreter (sys.gettotalrefcount); skipped elsewhere. Every
+public operation and every failure path runs thousands of times after a
+warm-up, and the interpreter's total reference count and allocated blocks
+must end where they started, however many calls were made.
+"""
+
+import gc
+import json
+import sys
+
+import pytest
+
+from tessellarch import _orbalin_core as core
+
+pytestmark = pytest.mark.skipif(not hasattr(sys, "gettotalrefcount"), reason="needs a debug interpreter")
+
+# Interpreter caches (method caches, free lists, dict resizes) may settle a
+# few references or blocks either way; a leak of one per call would be
+# hundreds of thousands (4000 rounds of about 80 calls).
+REFERENCE_TOLERANCE = 10
+BLOCK_TOLERANCE = 64
+
+
+class OddName(str):
+    """A str subclass whose Python-level behaviour lies; only its bytes count."""
+
+    def __eq__(self, other):
+        return True
+
+    def __hash__(self):
+        return 1
+
+    def __str__(self):
+        return "b3"
+
+
+class Real:
+    def __float__(self):
+        return 0.5
+
+
+class Index:
+    def __index__(self):
+        return 1
+
+
+class BadFloat:
+    def __float__(self):
+        return "no"
+
+
+NAMES = ["n_gen", "phi", OddName("v_higgs_mev"), "missing", "N_GEN", "nul\0byte", "x" * (1 << 20), "\u00e9\U0001f600"]
+NON_NAMES = [5, None, b"n_gen", ["n_gen"], object(), 1.5]
+SURROGATES = ["\ud800", "ok\udfff"]
+TOLERANCES = [0.0, -0.0, 1, True, Real(), Index(), float("nan"), -1]
+NON_TOLERANCES = ["x", None, BadFloat(), [], object()]
+
+
+def expect(exception, call, *args, **kwargs):
+    try:
+        call(*args, **kwargs)
+    except exception:
+        return
+    raise AssertionError(f"{call} did not raise {exception}")
+
+
+def every_operation(registry, matrix, internal_failure):
+    core.py_list_constants()
+    core.py_list_quarks()
+    len(registry)
+    len(core.PyQuarkRegistry())
+    core.PyFormulasRegistry.version()
+    core.PyCKMMatrix.from_topology().jarlskog()
+    for name in NAMES:
+        try:
+            registry.get(name)
+            core.py_get_constant(name)
+        except KeyError:
+            expect(KeyError, core.py_get_constant, name)
+    for bad in NON_NAMES:
+        expect(TypeError, registry.get, bad)
+        expect(TypeError, core.py_get_constant, name=bad)
+    for bad in SURROGATES:
+        expect(UnicodeEncodeError, registry.get, bad)
+        expect(UnicodeEncodeError, core.py_get_constant, bad)
+    expect(internal_failure, core.py_get_constant, "")
+    for tol in TOLERANCES:
+        matrix.is_unitary(tol)
+        matrix.is_unitary(tol=tol)
+    for bad in NON_TOLERANCES:
+        expect(TypeError, matrix.is_unitary, bad)
+    expect(TypeError, registry.get)
+    expect(TypeError, registry.get, "b3", name="b3")
+    expect(TypeError, registry.get, "b3", "b3")
+    expect(TypeError, registry.get, nom="b3")
+    expect(TypeError, core.py_get_constant)
+    expect(TypeError, matrix.is_unitary)
+    expect(TypeError, matrix.is_unitary, 1, 2)
+    expect(TypeError, matrix.is_unitary, 1, tol=1)
+    expect(TypeError, core.PyFormulasRegistry, 1)
+    expect(TypeError, core.PyQuarkRegistry, x=1)
+    expect(TypeError, core.PyCKMMatrix)
+    expect(TypeError, core.PyFormulasRegistry.get, 5, "b3")
+
+
+def json_failures():
+    real_loads = json.loads
+
+    def refuse(text):
+        raise ValueError(text)
+
+    json.loads = refuse
+    try:
+        expect(ValueError, core.py_get_constant, "n_gen")
+    finally:
+        json.loads = real_loads
+    saved = sys.modules["json"]
+    sys.modules["json"] = None
+    try:
+        expect(ImportError, core.py_get_constant, "n_gen")
+    finally:
+        sys.modules["json"] = saved
+
+
+def measure(rounds, registry, matrix, internal_failure):
+    for _ in range(rounds):
+        every_operation(registry, matrix, internal_failure)
+        json_failures()
+    gc.collect()
+    return sys.gettotalrefcount(), sys.getallocatedblocks()
+
+
+def test_no_reference_or_block_leaks(quiet_stderr, capsys):
+    registry = core.PyFormulasRegistry()
+    matrix = core.PyCKMMatrix.from_topology()
+    try:
+        core.py_get_constant("")
+    except BaseException as error:  # noqa: BLE001 - InternalFailure is not an attribute
+        internal_failure = type(error)
+
+    measure(50, registry, matrix, internal_failure)  # warm-up
+    start = measure(0, registry, matrix, internal_failure)
+    after_short = measure(1000, registry, matrix, internal_failure)
+    after_long = measure(3000, registry, matrix, internal_failure)
+    short = (after_short[0] - start[0], after_short[1] - start[1])
+    long = (after_long[0] - start[0], after_long[1] - start[1])
+    with capsys.disabled():
+        print(
+            f"\nrefleak check: total refcount {start[0]} -> {after_short[0]} (1000 rounds) -> {after_long[0]} "
+            f"(4000 rounds); allocated blocks {start[1]} -> {after_short[1]} -> {after_long[1]}"
+        )
+    assert abs(short[0]) <= REFERENCE_TOLERANCE and abs(long[0]) <= REFERENCE_TOLERANCE, (short, long)
+    assert abs(short[1]) <= BLOCK_TOLERANCE and abs(long[1]) <= BLOCK_TOLERANCE, (short, long)
+    # Four times the calls must not mean more left behind.
+    assert abs(long[0] - short[0]) <= REFERENCE_TOLERANCE and abs(long[1] - short[1]) <= BLOCK_TOLERANCE

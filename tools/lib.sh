@@ -1,0 +1,66 @@
+# Shared helpers of tools/run-tests and tools/check; sourced, not run.
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+python=${PYTHON:-$(command -v python || command -v python3)}
+# The interpreter binary itself, not a launcher script (pyenv shims are bash
+# scripts, and a preloaded sanitizer runtime must land in Python, not bash).
+python_binary=$("$python" -c 'import sys; print(sys.executable)')
+
+say() { printf '\n==> %s\n' "$*"; }
+
+# Installs the Debian packages that are missing, with apt-get.
+need_debian_packages() {
+    local missing=()
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    say "installing Debian packages: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+need_python_tools() {
+    "$python" -m pip install -q --disable-pip-version-check "$@"
+}
+
+need_build_tools() {
+    command -v cmake >/dev/null || need_python_tools cmake
+    command -v ninja >/dev/null || need_python_tools ninja
+}
+
+# configure_and_build <build dir> <cmake options...>: warnings are errors.
+configure_and_build() {
+    local dir=$1
+    shift
+    cmake -S "$root" -B "$dir" -G Ninja -DORBALIN_WARNINGS_AS_ERRORS=ON "$@" >/dev/null
+    cmake --build "$dir"
+}
+
+# stage_package <dir> <extension>: the Python package with a given build of
+# the extension, importable with PYTHONPATH=<dir>.
+stage_package() {
+    local dir=$1 extension=$2
+    rm -rf "$dir"
+    mkdir -p "$dir/tessellarch"
+    cp "$root"/python/tessellarch/* "$dir/tessellarch/"
+    cp "$extension" "$dir/tessellarch/"
+}
+
+# run_pytest <python> [pytest args...]: from a scratch directory, so the
+# checkout is never what gets imported. Settings in the array `pytest_env`
+# (NAME=value) apply to the Python process alone, not to the tools around it.
+pytest_env=()
+run_pytest() {
+    local interpreter=$1
+    shift
+    local scratch
+    scratch=$(mktemp -d)
+    (cd "$scratch" && env ${pytest_env[@]+"${pytest_env[@]}"} "$interpreter" -m pytest -c "$root/pyproject.toml" \
+        --rootdir "$root" -p no:cacheprovider "$root/tests" "$@")
+    local status=$?
+    rm -rf "$scratch"
+    return $status
+}
