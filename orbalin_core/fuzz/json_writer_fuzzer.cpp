@@ -55,13 +55,27 @@ std::optional<std::string> parse_string(std::string_view text) {
             return std::nullopt;
         }
         switch (text[i]) {
-            case '"': out.push_back('"'); break;
-            case '\\': out.push_back('\\'); break;
-            case 'b': out.push_back('\b'); break;
-            case 't': out.push_back('\t'); break;
-            case 'n': out.push_back('\n'); break;
-            case 'f': out.push_back('\f'); break;
-            case 'r': out.push_back('\r'); break;
+            case '"':
+                out.push_back('"');
+                break;
+            case '\\':
+                out.push_back('\\');
+                break;
+            case 'b':
+                out.push_back('\b');
+                break;
+            case 't':
+                out.push_back('\t');
+                break;
+            case 'n':
+                out.push_back('\n');
+                break;
+            case 'f':
+                out.push_back('\f');
+                break;
+            case 'r':
+                out.push_back('\r');
+                break;
             case 'u': {
                 if (i + 4 >= text.size() - 1 || text[i + 1] != '0' || text[i + 2] != '0') {
                     return std::nullopt;

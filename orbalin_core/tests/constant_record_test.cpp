@@ -92,7 +92,9 @@ struct MessageCase {
     std::string message;
 };
 
-void PrintTo(const MessageCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.message); }
+void PrintTo(const MessageCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.message);
+}
 
 class RegistryErrorMessage : public ::testing::TestWithParam<MessageCase> {};
 
@@ -128,15 +130,14 @@ INSTANTIATE_TEST_SUITE_P(
 // Carried texts go in verbatim: no quoting, escaping or trimming.
 INSTANTIATE_TEST_SUITE_P(
     VerbatimNames, RegistryErrorMessage,
-    ::testing::Values(
-        MessageCase{RegistryError::not_found(""), RegistryError::Kind::NotFound,
-                    "constant `` not found in registry"},
-        MessageCase{RegistryError::not_found("a`b"), RegistryError::Kind::NotFound,
-                    "constant `a`b` not found in registry"},
-        MessageCase{RegistryError::not_found(" b3 \n"), RegistryError::Kind::NotFound,
-                    "constant ` b3 \n` not found in registry"},
-        MessageCase{RegistryError::not_found(std::string_view("n\0g", 3)), RegistryError::Kind::NotFound,
-                    "constant `n\0g` not found in registry"s}),
+    ::testing::Values(MessageCase{RegistryError::not_found(""), RegistryError::Kind::NotFound,
+                                  "constant `` not found in registry"},
+                      MessageCase{RegistryError::not_found("a`b"), RegistryError::Kind::NotFound,
+                                  "constant `a`b` not found in registry"},
+                      MessageCase{RegistryError::not_found(" b3 \n"), RegistryError::Kind::NotFound,
+                                  "constant ` b3 \n` not found in registry"},
+                      MessageCase{RegistryError::not_found(std::string_view("n\0g", 3)), RegistryError::Kind::NotFound,
+                                  "constant `n\0g` not found in registry"s}),
     case_label);
 
 }  // namespace

@@ -72,13 +72,14 @@ TEST(Datasheet, UncertaintyAndValueBecomeNullWhenNotFinite) {
 
 TEST(Datasheet, NamesAndUnitsAreEscaped) {
     const auto record = ConstantRecord::direct("a\"b\\c\n", 1.0, "\x01/");
-    EXPECT_EQ(sheet(record), R"({"name":"a\"b\\c\n","status":"Seed","uncertainty":null,"units":"\u0001/","value":1.0})");
+    EXPECT_EQ(sheet(record),
+              R"({"name":"a\"b\\c\n","status":"Seed","uncertainty":null,"units":"\u0001/","value":1.0})");
 }
 
 TEST(Datasheet, StatusTextsOfEveryKind) {
     auto record = ConstantRecord::direct("x", 1.0, "");
-    for (const auto& [status, text] : {std::pair{ConstantStatus::Cached, "Cached"},
-                                       std::pair{ConstantStatus::External, "External"}}) {
+    for (const auto& [status, text] :
+         {std::pair{ConstantStatus::Cached, "Cached"}, std::pair{ConstantStatus::External, "External"}}) {
         record.status = status;
         EXPECT_NE(sheet(record).find(std::string("\"status\":\"") + text + "\""), std::string::npos);
     }

@@ -13,9 +13,9 @@ namespace orbalin::formulas {
 namespace {
 
 const std::vector<std::string> seed_names_in_byte_order{
-    "b3",          "chi_eff",       "gamma_em",       "h0_central",     "jc_constant",    "logic_closure",
-    "m_tau_mev",   "n_gen",         "n_gen_sq",       "phi",            "roots_total",    "sterile_check",
-    "sterile_sector", "topo_gen_check", "v_higgs_mev", "visible_sector", "w0_central"};
+    "b3",          "chi_eff",        "gamma_em",  "h0_central",  "jc_constant",   "logic_closure",  "m_tau_mev",
+    "n_gen",       "n_gen_sq",       "phi",       "roots_total", "sterile_check", "sterile_sector", "topo_gen_check",
+    "v_higgs_mev", "visible_sector", "w0_central"};
 
 ConstantRecord must_get(const FormulasRegistry& registry, std::string_view name) {
     auto found = registry.get(name);
@@ -65,10 +65,10 @@ TEST_P(MissingName, IsNotFoundCarryingExactlyTheTextAsked) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ExactMatchOnly, MissingName,
-                         ::testing::Values(std::string(), std::string("b3 "), std::string(" b3"),
-                                           std::string("N_GEN"), std::string("n_ge"), std::string("n_gen_"),
-                                           std::string("n_gen\0", 6), std::string("n\0gen", 5),
-                                           std::string("phi\xCC\x81"), std::string(1 << 20, 'x')),
+                         ::testing::Values(std::string(), std::string("b3 "), std::string(" b3"), std::string("N_GEN"),
+                                           std::string("n_ge"), std::string("n_gen_"), std::string("n_gen\0", 6),
+                                           std::string("n\0gen", 5), std::string("phi\xCC\x81"),
+                                           std::string(1 << 20, 'x')),
                          [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(FormulasRegistry, ChangingACopyLeavesTheRegistryAlone) {
@@ -103,8 +103,7 @@ TEST(FormulasRegistry, NamesDifferingOnlyAfterANulAreDistinct) {
     registry.insert(ConstantRecord::direct("a", 3.0, ""));
     EXPECT_EQ(registry.len(), 3U);
     EXPECT_EQ(must_get(registry, std::string_view("a\0c", 3)).value, 2.0);
-    EXPECT_EQ(registry.sorted_names(),
-              (std::vector<std::string>{"a", std::string("a\0b", 3), std::string("a\0c", 3)}));
+    EXPECT_EQ(registry.sorted_names(), (std::vector<std::string>{"a", std::string("a\0b", 3), std::string("a\0c", 3)}));
 }
 
 TEST(FormulasRegistry, SortedNamesAreInByteOrderPrefixFirst) {
@@ -115,8 +114,7 @@ TEST(FormulasRegistry, SortedNamesAreInByteOrderPrefixFirst) {
     for (const char* name : {"\xC3\xA9", "z", "ab", "a", "", "B", "a_", "ai"}) {
         registry.insert(ConstantRecord::direct(name, 0.0, ""));
     }
-    EXPECT_EQ(registry.sorted_names(),
-              (std::vector<std::string>{"", "B", "a", "a_", "ab", "ai", "z", "\xC3\xA9"}));
+    EXPECT_EQ(registry.sorted_names(), (std::vector<std::string>{"", "B", "a", "a_", "ab", "ai", "z", "\xC3\xA9"}));
 }
 
 TEST(FormulasRegistry, RegistriesAreIndependentAndListAlike) {
@@ -170,6 +168,7 @@ TEST(FormulasRegistryThreads, WritersOnSomeShardsReadersOnOthers) {
     constexpr int writers = 4;
     constexpr int per_writer = 500;
     std::vector<std::thread> threads;
+    threads.reserve(writers);
     for (int w = 0; w < writers; ++w) {
         threads.emplace_back([&, w] {
             for (int i = 0; i < per_writer; ++i) {

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <ostream>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -34,27 +34,31 @@ struct Layout {
     const char* text;
 };
 
-void PrintTo(const Layout& layout, std::ostream* os) { *os << layout.text; }
+void PrintTo(const Layout& layout, std::ostream* os) {
+    *os << layout.text;
+}
 
 class NumberLayout : public ::testing::TestWithParam<Layout> {};
 
-TEST_P(NumberLayout, FollowsTheExponentRules) { EXPECT_EQ(number_text(GetParam().number), GetParam().text); }
+TEST_P(NumberLayout, FollowsTheExponentRules) {
+    EXPECT_EQ(number_text(GetParam().number), GetParam().text);
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    Plain, NumberLayout,
-    ::testing::Values(Layout{3.0, "3.0"}, Layout{288.0, "288.0"}, Layout{1e15, "1000000000000000.0"},
-                      Layout{1.618033988749895, "1.618033988749895"}, Layout{1776.86, "1776.86"},
-                      Layout{0.5, "0.5"}, Layout{0.00001, "0.00001"}, Layout{0.000123, "0.000123"},
-                      Layout{123456789012345.6, "123456789012345.6"}, Layout{-2.5, "-2.5"},
-                      Layout{246220.0, "246220.0"}, Layout{4503599627370497.0, "4503599627370497.0"}));
+INSTANTIATE_TEST_SUITE_P(Plain, NumberLayout,
+                         ::testing::Values(Layout{3.0, "3.0"}, Layout{288.0, "288.0"},
+                                           Layout{1e15, "1000000000000000.0"},
+                                           Layout{1.618033988749895, "1.618033988749895"}, Layout{1776.86, "1776.86"},
+                                           Layout{0.5, "0.5"}, Layout{0.00001, "0.00001"}, Layout{0.000123, "0.000123"},
+                                           Layout{123456789012345.6, "123456789012345.6"}, Layout{-2.5, "-2.5"},
+                                           Layout{246220.0, "246220.0"},
+                                           Layout{4503599627370497.0, "4503599627370497.0"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    Exponent, NumberLayout,
-    ::testing::Values(Layout{1e16, "1e+16"}, Layout{1e-6, "1e-6"}, Layout{2.5e-7, "2.5e-7"},
-                      Layout{std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
-                      Layout{std::numeric_limits<double>::denorm_min(), "5e-324"},
-                      Layout{std::numeric_limits<double>::min(), "2.2250738585072014e-308"},
-                      Layout{-1.5e100, "-1.5e+100"}, Layout{1.2345e16, "1.2345e+16"}));
+INSTANTIATE_TEST_SUITE_P(Exponent, NumberLayout,
+                         ::testing::Values(Layout{1e16, "1e+16"}, Layout{1e-6, "1e-6"}, Layout{2.5e-7, "2.5e-7"},
+                                           Layout{std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
+                                           Layout{std::numeric_limits<double>::denorm_min(), "5e-324"},
+                                           Layout{std::numeric_limits<double>::min(), "2.2250738585072014e-308"},
+                                           Layout{-1.5e100, "-1.5e+100"}, Layout{1.2345e16, "1.2345e+16"}));
 
 INSTANTIATE_TEST_SUITE_P(Zeros, NumberLayout, ::testing::Values(Layout{0.0, "0.0"}, Layout{-0.0, "-0.0"}));
 
@@ -72,19 +76,22 @@ struct Escape {
     std::string written;
 };
 
-void PrintTo(const Escape& escape, std::ostream* os) { *os << ::testing::PrintToString(escape.raw); }
+void PrintTo(const Escape& escape, std::ostream* os) {
+    *os << ::testing::PrintToString(escape.raw);
+}
 
 class StringEscape : public ::testing::TestWithParam<Escape> {};
 
-TEST_P(StringEscape, WritesTheTableForm) { EXPECT_EQ(string_text(GetParam().raw), GetParam().written); }
+TEST_P(StringEscape, WritesTheTableForm) {
+    EXPECT_EQ(string_text(GetParam().raw), GetParam().written);
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, StringEscape,
-    ::testing::Values(Escape{"\"", R"("\"")"}, Escape{"\\", R"("\\")"}, Escape{"\b", R"("\b")"},
-                      Escape{"\t", R"("\t")"}, Escape{"\n", R"("\n")"}, Escape{"\f", R"("\f")"},
-                      Escape{"\r", R"("\r")"}, Escape{std::string(1, '\0'), R"("\u0000")"},
-                      Escape{"\x01", R"("\u0001")"}, Escape{"\x0b", R"("\u000b")"}, Escape{"\x1f", R"("\u001f")"},
-                      Escape{"\"\\\t\x01", R"("\"\\\t\u0001")"}));
+INSTANTIATE_TEST_SUITE_P(Table, StringEscape,
+                         ::testing::Values(Escape{"\"", R"("\"")"}, Escape{"\\", R"("\\")"}, Escape{"\b", R"("\b")"},
+                                           Escape{"\t", R"("\t")"}, Escape{"\n", R"("\n")"}, Escape{"\f", R"("\f")"},
+                                           Escape{"\r", R"("\r")"}, Escape{std::string(1, '\0'), R"("\u0000")"},
+                                           Escape{"\x01", R"("\u0001")"}, Escape{"\x0b", R"("\u000b")"},
+                                           Escape{"\x1f", R"("\u001f")"}, Escape{"\"\\\t\x01", R"("\"\\\t\u0001")"}));
 
 INSTANTIATE_TEST_SUITE_P(Copied, StringEscape,
                          ::testing::Values(Escape{"", R"("")"}, Escape{"/", R"("/")"}, Escape{"\x7f", "\"\x7f\""},
@@ -102,8 +109,11 @@ TEST(StringEscape, EveryControlByteIsEscapedAndNoOtherByte) {
 }
 
 TEST(ObjectText, MembersInKeyByteOrderCompact) {
-    const Object object{{"value", 3.0}, {"name", std::string("n_gen")}, {"units", std::string("count")},
-                        {"uncertainty", Null{}}, {"status", std::string("Seed")}};
+    const Object object{{"value", 3.0},
+                        {"name", std::string("n_gen")},
+                        {"units", std::string("count")},
+                        {"uncertainty", Null{}},
+                        {"status", std::string("Seed")}};
     std::string out;
     ASSERT_FALSE(append_object(out, object).has_value());
     EXPECT_EQ(out, R"({"name":"n_gen","status":"Seed","uncertainty":null,"units":"count","value":3.0})");
@@ -155,7 +165,7 @@ TEST(NumberRoundTrip, RandomBitPatternsReadBackExactlyInShortestDigits) {
     const int samples = round_trip_samples();
     int checked = 0;
     while (checked < samples) {
-        const double number = std::bit_cast<double>(random());
+        const auto number = std::bit_cast<double>(random());
         if (!std::isfinite(number)) {
             continue;
         }
@@ -166,8 +176,8 @@ TEST(NumberRoundTrip, RandomBitPatternsReadBackExactlyInShortestDigits) {
         ASSERT_EQ(std::bit_cast<std::uint64_t>(back), std::bit_cast<std::uint64_t>(number)) << text;
 
         std::array<char, 64> shortest{};
-        const auto end = std::to_chars(shortest.data(), shortest.data() + shortest.size(), number,
-                                       std::chars_format::scientific);
+        const auto end =
+            std::to_chars(shortest.data(), shortest.data() + shortest.size(), number, std::chars_format::scientific);
         ASSERT_LE(significant_digits(text), significant_digits(std::string(shortest.data(), end.ptr))) << text;
     }
 }

@@ -24,6 +24,7 @@ TEST(KeyedHash, KeysDrawnFromManyThreadsAtOnceAreDistinct) {
     constexpr int per_thread = 500;
     std::vector<std::vector<HashKey>> drawn(threads);
     std::vector<std::thread> workers;
+    workers.reserve(threads);
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&drawn, t] {
             for (int i = 0; i < per_thread; ++i) {

@@ -20,12 +20,9 @@ struct Expected {
 
 // The table's bits, written out again so a slip in either copy shows.
 constexpr Expected table[] = {
-    {"up", 1, 12, 0x4087e5537a0bcdc3, 0x3f6970f50cc34671},
-    {"down", 1, 11, 0x409355055081af84, 0x3f749517d40e5239},
-    {"strange", 2, 8, 0x40b47918dae43714, 0x3f95cc0f223b8f47},
-    {"charm", 2, 5, 0x40d5ae692fec520d, 0x3fb715609f7c746b},
-    {"bottom", 3, 4, 0x40e18a60719f80fb, 0x3fc2acc969c11045},
-    {"top", 3, 0, 0x410e0e6000000000, 0x3ff0000000000000},
+    {"up", 1, 12, 0x4087e5537a0bcdc3, 0x3f6970f50cc34671},     {"down", 1, 11, 0x409355055081af84, 0x3f749517d40e5239},
+    {"strange", 2, 8, 0x40b47918dae43714, 0x3f95cc0f223b8f47}, {"charm", 2, 5, 0x40d5ae692fec520d, 0x3fb715609f7c746b},
+    {"bottom", 3, 4, 0x40e18a60719f80fb, 0x3fc2acc969c11045},  {"top", 3, 0, 0x410e0e6000000000, 0x3ff0000000000000},
 };
 
 TEST(QuarkTable, EveryRowBitExact) {

@@ -20,16 +20,11 @@ struct DirectRow {
 // Bits written out independently of the table's decimal literals, so a typo
 // in either shows.
 constexpr DirectRow expected_direct[] = {
-    {"b3", 0x4038000000000000, "dimensionless"},
-    {"chi_eff", 0x4052000000000000, "dimensionless"},
-    {"n_gen", 0x4008000000000000, "count"},
-    {"roots_total", 0x4072000000000000, "count"},
-    {"visible_sector", 0x405f400000000000, "count"},
-    {"sterile_sector", 0x4064600000000000, "count"},
-    {"phi", 0x3ff9e3779b97f4a8, "dimensionless"},
-    {"gamma_em", 0x3fe2788cfc6fb619, "dimensionless"},
-    {"jc_constant", 0x4063200000000000, "count"},
-    {"logic_closure", 0x4072000000000000, "count"},
+    {"b3", 0x4038000000000000, "dimensionless"},     {"chi_eff", 0x4052000000000000, "dimensionless"},
+    {"n_gen", 0x4008000000000000, "count"},          {"roots_total", 0x4072000000000000, "count"},
+    {"visible_sector", 0x405f400000000000, "count"}, {"sterile_sector", 0x4064600000000000, "count"},
+    {"phi", 0x3ff9e3779b97f4a8, "dimensionless"},    {"gamma_em", 0x3fe2788cfc6fb619, "dimensionless"},
+    {"jc_constant", 0x4063200000000000, "count"},    {"logic_closure", 0x4072000000000000, "count"},
 };
 
 struct DerivedRow {

@@ -12,8 +12,8 @@ namespace orbalin::formulas {
 namespace {
 
 TEST(ShardCount, SmallestPowerOfTwoAtLeastFourPerProcessor) {
-    const std::pair<std::size_t, std::size_t> cases[] = {
-        {0, 4}, {1, 4}, {2, 8}, {3, 16}, {4, 16}, {5, 32}, {8, 32}, {9, 64}, {64, 256}, {100, 512}};
+    const std::pair<std::size_t, std::size_t> cases[] = {{0, 4},  {1, 4},  {2, 8},  {3, 16},   {4, 16},
+                                                         {5, 32}, {8, 32}, {9, 64}, {64, 256}, {100, 512}};
     for (const auto& [processors, shards] : cases) {
         EXPECT_EQ(shard_count_for(processors), shards) << processors << " processors";
     }

@@ -20,8 +20,8 @@ double CKMMatrix::unitarity_deviation() const noexcept {
     double largest = 0.0;
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
-            const double product = (element(i, 0) * element(j, 0) + element(i, 1) * element(j, 1)) +
-                                   element(i, 2) * element(j, 2);
+            const double product =
+                (element(i, 0) * element(j, 0) + element(i, 1) * element(j, 1)) + element(i, 2) * element(j, 2);
             const double deviation = i == j ? std::fabs(product + (-1.0)) : std::fabs(product);
             if (std::isnan(deviation)) {
                 return std::numeric_limits<double>::quiet_NaN();

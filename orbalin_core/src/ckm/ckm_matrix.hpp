@@ -16,7 +16,7 @@ struct CKMMatrix {
     [[nodiscard]] static CKMMatrix from_topology() noexcept;
 
     [[nodiscard]] double element(int row, int column) const noexcept {
-        return elements[static_cast<std::size_t>(3 * row + column)];
+        return elements[(3 * static_cast<std::size_t>(row)) + static_cast<std::size_t>(column)];
     }
 
     // The largest |(M Mᵀ)[i][j] - δ[i][j]| over all nine entries, or NaN when

@@ -102,8 +102,7 @@ HashKey fresh_hash_key() noexcept {
     char counter[8];
     std::memcpy(counter, &n, sizeof n);
     const std::string_view counter_bytes(counter, sizeof counter);
-    return HashKey{siphash13(secret, counter_bytes),
-                   siphash13(HashKey{secret.k1, secret.k0}, counter_bytes)};
+    return HashKey{siphash13(secret, counter_bytes), siphash13(HashKey{secret.k1, secret.k0}, counter_bytes)};
 }
 
 }  // namespace orbalin::common

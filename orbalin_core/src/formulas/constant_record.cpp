@@ -11,8 +11,7 @@ ConstantRecord ConstantRecord::direct(std::string_view name, double value, std::
     return record;
 }
 
-ConstantRecord ConstantRecord::derived(std::string_view name, std::string_view expression,
-                                       std::string_view units,
+ConstantRecord ConstantRecord::derived(std::string_view name, std::string_view expression, std::string_view units,
                                        std::span<const std::string_view> dependencies) {
     ConstantRecord record;
     record.name = name;

@@ -29,8 +29,7 @@ struct ConstantRecord {
     // A constant to be derived from `expression`: value 0.0, status Pending. The
     // expression and the dependency names are stored as given, never checked.
     [[nodiscard]] static ConstantRecord derived(std::string_view name, std::string_view expression,
-                                                std::string_view units,
-                                                std::span<const std::string_view> dependencies);
+                                                std::string_view units, std::span<const std::string_view> dependencies);
 
     friend bool operator==(const ConstantRecord&, const ConstantRecord&) = default;
 };

@@ -12,7 +12,9 @@ std::string quoted_between(std::string_view before, std::string_view subject, st
 
 }  // namespace
 
-RegistryError RegistryError::not_found(std::string_view name) { return {Kind::NotFound, name}; }
+RegistryError RegistryError::not_found(std::string_view name) {
+    return {Kind::NotFound, name};
+}
 
 RegistryError RegistryError::derivation_not_implemented(std::string_view name) {
     return {Kind::DerivationNotImplemented, name};
@@ -24,9 +26,13 @@ RegistryError RegistryError::load_failed(std::string_view source, std::error_cod
     return error;
 }
 
-RegistryError RegistryError::invalid_schema(std::string_view source) { return {Kind::InvalidSchema, source}; }
+RegistryError RegistryError::invalid_schema(std::string_view source) {
+    return {Kind::InvalidSchema, source};
+}
 
-RegistryError RegistryError::cyclic_derivation(std::string_view name) { return {Kind::CyclicDerivation, name}; }
+RegistryError RegistryError::cyclic_derivation(std::string_view name) {
+    return {Kind::CyclicDerivation, name};
+}
 
 RegistryError RegistryError::expression_parse(std::string_view name, std::string_view detail) {
     RegistryError error(Kind::ExpressionParse, name);

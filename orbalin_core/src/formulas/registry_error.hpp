@@ -41,8 +41,8 @@ private:
 
     Kind kind_;
     std::string subject_;
-    std::string detail_;       // ExpressionParse: the parser's own text
-    std::error_code io_error_; // LoadFailed: rendered through its category on demand
+    std::string detail_;        // ExpressionParse: the parser's own text
+    std::error_code io_error_;  // LoadFailed: rendered through its category on demand
 };
 
 }  // namespace orbalin::formulas

@@ -38,8 +38,12 @@ static_assert(direct_table.size() + derived_table.size() == seed_count);
 
 }  // namespace
 
-std::span<const DirectSeed> direct_seeds() noexcept { return direct_table; }
+std::span<const DirectSeed> direct_seeds() noexcept {
+    return direct_table;
+}
 
-std::span<const DerivedSeed> derived_seeds() noexcept { return derived_table; }
+std::span<const DerivedSeed> derived_seeds() noexcept {
+    return derived_table;
+}
 
 }  // namespace orbalin::formulas

@@ -20,8 +20,8 @@ struct Decimal {
 // "d[.ddd]e[+-]xx". Split it into digits and exponent.
 Decimal shortest_decimal(double magnitude) {
     std::array<char, 32> text{};
-    const auto written = std::to_chars(text.data(), text.data() + text.size(), magnitude,
-                                       std::chars_format::scientific);
+    const auto written =
+        std::to_chars(text.data(), text.data() + text.size(), magnitude, std::chars_format::scientific);
     Decimal decimal;
     const char* at = text.data();
     for (; at != written.ptr && *at != 'e'; ++at) {
@@ -108,12 +108,15 @@ std::optional<WriteError> append_number(std::string& out, double number) {
     const int e = d.exponent;
     if (e >= -5 && e <= 15) {
         if (e >= n - 1) {  // integral: pad with zeros, then ".0"
-            out.append(digits).append(static_cast<std::size_t>(e - n + 1), '0').append(".0");
+            const int zeros = e - n + 1;
+            out.append(digits).append(static_cast<std::size_t>(zeros), '0').append(".0");
         } else if (e >= 0) {
-            const auto whole = static_cast<std::size_t>(e + 1);
+            const int whole_digits = e + 1;
+            const auto whole = static_cast<std::size_t>(whole_digits);
             out.append(digits.substr(0, whole)).append(1, '.').append(digits.substr(whole));
         } else {
-            out.append("0.").append(static_cast<std::size_t>(-e - 1), '0').append(digits);
+            const int zeros = -e - 1;
+            out.append("0.").append(static_cast<std::size_t>(zeros), '0').append(digits);
         }
         return std::nullopt;
     }

@@ -1,12 +1,14 @@
 #include "pyfacade/arguments.hpp"
 
+#include <cstddef>
+
 namespace orbalin::pyfacade {
 namespace {
 
 // "arguments" stays plural even for one parameter: the established wording.
 void raise_too_many_positional(const char* full_name, Py_ssize_t parameters, Py_ssize_t given) noexcept {
-    PyErr_Format(PyExc_TypeError, "%s takes %zd positional arguments but %zd %s given", full_name, parameters,
-                 given, given == 1 ? "was" : "were");
+    PyErr_Format(PyExc_TypeError, "%s takes %zd positional arguments but %zd %s given", full_name, parameters, given,
+                 given == 1 ? "was" : "were");
 }
 
 void raise_unexpected_keyword(const char* full_name, PyObject* keyword) noexcept {
@@ -21,7 +23,7 @@ void raise_unexpected_keyword(const char* full_name, PyObject* keyword) noexcept
 
 PyObject* match_one_argument(const OneParameter& parameter, PyObject* const* args, Py_ssize_t nargsf,
                              PyObject* kwnames) noexcept {
-    const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
+    const Py_ssize_t nargs = PyVectorcall_NARGS(static_cast<std::size_t>(nargsf));
     if (nargs > 1) {
         raise_too_many_positional(parameter.full_name, 1, nargs);
         return nullptr;

@@ -16,8 +16,8 @@ struct OneParameter {
 // returns the argument (borrowed from the call), or null with TypeError:
 // more than one positional argument; the parameter given twice; any other
 // keyword; no argument at all. Checked in that order.
-[[nodiscard]] PyObject* match_one_argument(const OneParameter& parameter, PyObject* const* args,
-                                           Py_ssize_t nargsf, PyObject* kwnames) noexcept;
+[[nodiscard]] PyObject* match_one_argument(const OneParameter& parameter, PyObject* const* args, Py_ssize_t nargsf,
+                                           PyObject* kwnames) noexcept;
 
 // Matches a constructor call (positional tuple, keyword dict) against an
 // empty parameter list: true when nothing was passed, else false with

@@ -97,10 +97,14 @@ PyMethodDef methods_table[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyMethodDef* CKMMatrixTraits::methods() noexcept { return methods_table; }
+PyMethodDef* CKMMatrixTraits::methods() noexcept {
+    return methods_table;
+}
 
 }  // namespace
 
-PyTypeObject* ckm_matrix_type() noexcept { return CKMMatrixClass::type(); }
+PyTypeObject* ckm_matrix_type() noexcept {
+    return CKMMatrixClass::type();
+}
 
 }  // namespace orbalin::pyfacade

@@ -47,7 +47,7 @@ void restore_raised_exception(OwnedRef exception) noexcept {
     if (value == nullptr) {
         return;
     }
-    PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(value));
+    auto* type = reinterpret_cast<PyObject*>(Py_TYPE(value));
     Py_INCREF(type);
     PyErr_Restore(type, value, PyException_GetTraceback(value));
 #endif

@@ -25,6 +25,8 @@ PyMethodDef list_constants_def{
 
 }  // namespace
 
-PyMethodDef* list_constants_entry() noexcept { return &list_constants_def; }
+PyMethodDef* list_constants_entry() noexcept {
+    return &list_constants_def;
+}
 
 }  // namespace orbalin::pyfacade

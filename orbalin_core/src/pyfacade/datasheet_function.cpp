@@ -94,6 +94,8 @@ PyMethodDef get_constant_def{
 
 }  // namespace
 
-PyMethodDef* get_constant_entry() noexcept { return &get_constant_def; }
+PyMethodDef* get_constant_entry() noexcept {
+    return &get_constant_def;
+}
 
 }  // namespace orbalin::pyfacade

@@ -30,14 +30,14 @@ std::string_view source_file_in_pyfacade(std::string_view path) {
 
 // One line on standard error: through sys.stderr when it can be written, so
 // redirections made in Python see it, else straight to the C stream.
-void write_diagnostic(std::string_view text, std::source_location where) noexcept {
+void write_diagnostic(std::string_view text, SourceLocation where) noexcept {
     try {
         std::string line("tessellarch._orbalin_core: internal check failed on thread ");
         line.append(std::to_string(PyThread_get_thread_ident()))
             .append(" at ")
-            .append(source_file_in_pyfacade(where.file_name()))
+            .append(source_file_in_pyfacade(where.file))
             .append(1, ':')
-            .append(std::to_string(where.line()))
+            .append(std::to_string(where.line))
             .append(": ")
             .append(text)
             .append(1, '\n');
@@ -60,8 +60,8 @@ PyObject* internal_failure_class() noexcept {
     if (internal_failure != nullptr) {
         return internal_failure;
     }
-    PyObject* created = PyErr_NewExceptionWithDoc("tessellarch._orbalin_core.InternalFailure",
-                                                  internal_failure_doc, PyExc_BaseException, nullptr);
+    PyObject* created = PyErr_NewExceptionWithDoc("tessellarch._orbalin_core.InternalFailure", internal_failure_doc,
+                                                  PyExc_BaseException, nullptr);
     if (created == nullptr) {
         return ensure_error_set();
     }
@@ -75,7 +75,7 @@ PyObject* internal_failure_class() noexcept {
     return internal_failure;
 }
 
-PyObject* fail_check(std::string_view text, std::source_location where) noexcept {
+PyObject* fail_check(std::string_view text, SourceLocation where) noexcept {
     write_diagnostic(text, where);
     PyObject* cls = internal_failure_class();
     if (cls == nullptr) {
@@ -90,7 +90,7 @@ PyObject* fail_check(std::string_view text, std::source_location where) noexcept
     return nullptr;
 }
 
-PyObject* fail_python_api_call(std::source_location where) noexcept {
+PyObject* fail_python_api_call(SourceLocation where) noexcept {
     ensure_error_set();
     PyErr_Print();
     return fail_check("Python API call failed", where);
@@ -103,7 +103,7 @@ PyObject* ensure_error_set() noexcept {
     return nullptr;
 }
 
-void set_error_from_current_exception(std::source_location where) noexcept {
+void set_error_from_current_exception(SourceLocation where) noexcept {
     try {
         throw;
     } catch (const std::bad_alloc&) {

@@ -12,11 +12,22 @@
 
 #include <Python.h>
 
-#include <source_location>
 #include <string_view>
 #include <type_traits>
 
 namespace orbalin::pyfacade {
+
+// Where a check failed, for the diagnostic. SourceLocation would do,
+// but Clang 14 cannot compile libstdc++'s; the builtins work in both.
+struct SourceLocation {
+    const char* file;
+    unsigned line;
+
+    static constexpr SourceLocation current(const char* file = __builtin_FILE(),
+                                            unsigned line = __builtin_LINE()) noexcept {
+        return {file, line};
+    }
+};
 
 // The InternalFailure class, created once per process on first need; null
 // with an error set when it cannot be created. Not a module attribute.
@@ -24,18 +35,18 @@ namespace orbalin::pyfacade {
 
 // Writes the diagnostic (thread, source location, text) to standard error and
 // sets InternalFailure(text). Always returns null, for `return fail_check(...)`.
-PyObject* fail_check(std::string_view text, std::source_location where = std::source_location::current()) noexcept;
+PyObject* fail_check(std::string_view text, SourceLocation where = SourceLocation::current()) noexcept;
 
 // For results the interpreter could not build: prints the pending error, then
 // fails the check with "Python API call failed".
-PyObject* fail_python_api_call(std::source_location where = std::source_location::current()) noexcept;
+PyObject* fail_python_api_call(SourceLocation where = SourceLocation::current()) noexcept;
 
 // Called after an interpreter call reported failure: makes sure an exception
 // is pending. Returns null, for `return ensure_error_set();`.
 PyObject* ensure_error_set() noexcept;
 
 // Converts the exception being handled in a catch block into a Python error.
-void set_error_from_current_exception(std::source_location where) noexcept;
+void set_error_from_current_exception(SourceLocation where) noexcept;
 
 // The value an entry point of result type T returns on failure.
 template <class T>
@@ -49,8 +60,7 @@ constexpr T failure_result() noexcept {
 
 // Runs `body` so that no C++ exception escapes: the entry-point wrapper.
 template <class Body>
-auto guarded(Body&& body, std::source_location where = std::source_location::current()) noexcept
-    -> decltype(body()) {
+auto guarded(Body&& body, SourceLocation where = SourceLocation::current()) noexcept -> decltype(body()) {
     try {
         return body();
     } catch (...) {

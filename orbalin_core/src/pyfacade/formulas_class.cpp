@@ -67,10 +67,14 @@ PyMethodDef methods_table[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyMethodDef* FormulasRegistryTraits::methods() noexcept { return methods_table; }
+PyMethodDef* FormulasRegistryTraits::methods() noexcept {
+    return methods_table;
+}
 
 }  // namespace
 
-PyTypeObject* formulas_registry_type() noexcept { return FormulasRegistryClass::type(); }
+PyTypeObject* formulas_registry_type() noexcept {
+    return FormulasRegistryClass::type();
+}
 
 }  // namespace orbalin::pyfacade

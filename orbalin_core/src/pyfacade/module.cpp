@@ -58,8 +58,8 @@ bool run_module_body(PyObject* module) {
     if (!added) {
         return false;
     }
-    const OwnedRef version = OwnedRef::steal(
-        PyUnicode_FromStringAndSize(version_text.data(), static_cast<Py_ssize_t>(version_text.size())));
+    const OwnedRef version =
+        OwnedRef::steal(PyUnicode_FromStringAndSize(version_text.data(), static_cast<Py_ssize_t>(version_text.size())));
     if (!version) {
         ensure_error_set();
         return false;
@@ -112,6 +112,7 @@ PyObject* initialise() {
 }  // namespace
 }  // namespace orbalin::pyfacade
 
-PyMODINIT_FUNC PyInit__orbalin_core(void) {
+// The interpreter finds the module by this exact name; it is not ours to choose.
+PyMODINIT_FUNC PyInit__orbalin_core(void) {  // NOLINT(bugprone-reserved-identifier)
     return orbalin::pyfacade::guarded([] { return orbalin::pyfacade::initialise(); });
 }

@@ -50,8 +50,12 @@ PyMethodDef list_quarks_def{
 
 }  // namespace
 
-PyTypeObject* quark_registry_type() noexcept { return QuarkRegistryClass::type(); }
+PyTypeObject* quark_registry_type() noexcept {
+    return QuarkRegistryClass::type();
+}
 
-PyMethodDef* list_quarks_entry() noexcept { return &list_quarks_def; }
+PyMethodDef* list_quarks_entry() noexcept {
+    return &list_quarks_def;
+}
 
 }  // namespace orbalin::pyfacade

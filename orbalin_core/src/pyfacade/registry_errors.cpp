@@ -8,8 +8,8 @@ namespace orbalin::pyfacade {
 PyObject* raise_registry_error(const formulas::RegistryError& error) noexcept {
     return guarded([&error]() -> PyObject* {
         const std::string message = error.message();
-        const OwnedRef text = OwnedRef::steal(
-            PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
+        const OwnedRef text =
+            OwnedRef::steal(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
         if (!text) {
             return ensure_error_set();
         }

@@ -47,8 +47,7 @@ public:
     using Native = typename Traits::Native;
 
     struct Object {
-        PyObject_HEAD
-        Native value;
+        PyObject_HEAD Native value;
     };
 
     // The type object, created on first use and kept for the process.
@@ -140,9 +139,7 @@ private:
         }
     }
 
-    static Py_ssize_t length(PyObject* self) noexcept
-        requires HasLength<Traits>
-    {
+    static Py_ssize_t length(PyObject* self) noexcept requires HasLength<Traits> {
         return guarded([self]() -> Py_ssize_t {
             const Receiver held = receiver(self);
             if (!held) {

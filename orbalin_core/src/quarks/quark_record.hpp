@@ -16,8 +16,8 @@ using QuarkAttributes = std::unordered_map<std::string, std::int64_t, common::Ke
 struct QuarkRecord {
     std::string name;
     QuarkAttributes attributes;
-    double mass_mev = 0.0;      // 246220.0 MeV x phi_factor, exactly in double arithmetic
-    double phi_factor = 0.0;    // golden ratio to the power -phi_exponent, as stored bits
+    double mass_mev = 0.0;    // 246220.0 MeV x phi_factor, exactly in double arithmetic
+    double phi_factor = 0.0;  // golden ratio to the power -phi_exponent, as stored bits
     std::int32_t phi_exponent = 0;
     std::uint8_t generation = 0;  // 1, 2 or 3
 };

@@ -22,9 +22,13 @@ constexpr std::array<QuarkRow, 6> rows{{
 
 }  // namespace
 
-std::span<const QuarkRow> standard_model_rows() noexcept { return rows; }
+std::span<const QuarkRow> standard_model_rows() noexcept {
+    return rows;
+}
 
-QuarkRegistry QuarkRegistry::new_empty() { return QuarkRegistry(); }
+QuarkRegistry QuarkRegistry::new_empty() {
+    return {};
+}
 
 QuarkRegistry QuarkRegistry::standard_model() {
     QuarkRegistry registry = new_empty();
