@@ -1,11 +1,98 @@
-"""``python -m tessellarch``: print the names of the built-in constants."""
+"""``python -m tessellarch``: a report of what the native core knows.
+
+Every constant's datasheet as a table, the quark names, and the check of the
+CKM matrix; ``--json`` prints the same data as one JSON document.
+"""
+
+from __future__ import annotations
+
+import argparse
+import json
+import math
+import os
+import sys
+from collections.abc import Sequence
+from typing import Any
 
 from tessellarch import _orbalin_core
 
+UNITARITY_TOLERANCE = 1e-12
+COLUMNS = ("name", "status", "value", "units", "uncertainty")
 
-def main() -> int:
-    for name in _orbalin_core.py_list_constants():
-        print(name)
+
+def collect() -> dict[str, Any]:
+    """The report's data, from the module's public functions only."""
+    matrix = _orbalin_core.PyCKMMatrix.from_topology()
+    return {
+        "version": _orbalin_core.__version__,
+        "constants": [dict(_orbalin_core.py_get_constant(name)) for name in _orbalin_core.py_list_constants()],
+        "quarks": _orbalin_core.py_list_quarks(),
+        "ckm": {
+            "tolerance": UNITARITY_TOLERANCE,
+            "unitary": matrix.is_unitary(UNITARITY_TOLERANCE),
+            "jarlskog": matrix.jarlskog(),
+        },
+    }
+
+
+def cell(value: object) -> str:
+    if value is None:
+        return "-"
+    if isinstance(value, float):
+        return repr(value) if math.isfinite(value) else str(value)
+    return str(value)
+
+
+def table(rows: Sequence[dict[str, Any]]) -> list[str]:
+    cells = [[cell(row[column]) for column in COLUMNS] for row in rows]
+    widths = [max(len(column), *(len(line[i]) for line in cells)) for i, column in enumerate(COLUMNS)]
+    numeric = {"value", "uncertainty"}
+
+    def line(values: Sequence[str]) -> str:
+        parts = [
+            value.rjust(width) if column in numeric else value.ljust(width)
+            for value, width, column in zip(values, widths, COLUMNS)
+        ]
+        return "  ".join(parts).rstrip()
+
+    return [line(COLUMNS), line(["-" * width for width in widths]), *(line(row) for row in cells)]
+
+
+def render(report: dict[str, Any]) -> str:
+    ckm = report["ckm"]
+    lines = [
+        f"tessellarch {report['version']}: native core tessellarch._orbalin_core",
+        "",
+        f"Constants ({len(report['constants'])})",
+        *table(report["constants"]),
+        "",
+        f"Quarks ({len(report['quarks'])}): {', '.join(report['quarks'])}",
+        "",
+        "CKM matrix (from topology)",
+        f"  unitary within {ckm['tolerance']:g}: {'yes' if ckm['unitary'] else 'no'}",
+        f"  Jarlskog invariant J: {ckm['jarlskog']!r}",
+    ]
+    return "\n".join(lines)
+
+
+def main(argv: Sequence[str] | None = None) -> int:
+    parser = argparse.ArgumentParser(prog="python -m tessellarch", description=__doc__.splitlines()[0])
+    parser.add_argument("--json", action="store_true", help="print the report as JSON, for scripts")
+    args = parser.parse_args(argv)
+    report = collect()
+    try:
+        if args.json:
+            json.dump(report, sys.stdout, indent=2)
+            sys.stdout.write("\n")
+        else:
+            print(render(report))
+        sys.stdout.flush()
+    except BrokenPipeError:
+        # The reader went away (`| head`). Point stdout at devnull so the
+        # interpreter's final flush does not fail a second time.
+        devnull = os.open(os.devnull, os.O_WRONLY)
+        os.dup2(devnull, sys.stdout.fileno())
+        return 1
     return 0
 
 

@@ -1,0 +1,104 @@
+// Micro-benchmarks of the plain C++ core: what one Python call pays for
+// before and after the interpreter's share.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "ckm/ckm_matrix.hpp"
+#include "formulas/datasheet.hpp"
+#include "formulas/formulas_registry.hpp"
+#include "jsontext/json_writer.hpp"
+#include "quarks/quark_registry.hpp"
+
+namespace {
+
+using orbalin::formulas::FormulasRegistry;
+
+void registry_build(benchmark::State& state) {
+    for (auto _ : state) {
+        auto registry = FormulasRegistry::new_seeded();
+        benchmark::DoNotOptimize(registry);
+    }
+}
+BENCHMARK(registry_build);
+
+void registry_lookup(benchmark::State& state) {
+    const auto registry = FormulasRegistry::new_seeded();
+    for (auto _ : state) {
+        auto record = registry.get("n_gen");
+        benchmark::DoNotOptimize(record);
+    }
+}
+BENCHMARK(registry_lookup);
+
+void registry_lookup_miss(benchmark::State& state) {
+    const auto registry = FormulasRegistry::new_seeded();
+    for (auto _ : state) {
+        auto record = registry.get("no_such_constant");
+        benchmark::DoNotOptimize(record);
+    }
+}
+BENCHMARK(registry_lookup_miss);
+
+void registry_sorted_names(benchmark::State& state) {
+    const auto registry = FormulasRegistry::new_seeded();
+    for (auto _ : state) {
+        auto names = registry.sorted_names();
+        benchmark::DoNotOptimize(names);
+    }
+}
+BENCHMARK(registry_sorted_names);
+
+void datasheet_text(benchmark::State& state) {
+    const auto record = FormulasRegistry::new_seeded().get("phi").value();
+    std::string text;
+    for (auto _ : state) {
+        auto error = orbalin::formulas::write_datasheet(orbalin::formulas::datasheet_object(record), text);
+        benchmark::DoNotOptimize(error);
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+BENCHMARK(datasheet_text);
+
+void json_number(benchmark::State& state) {
+    std::string text;
+    for (auto _ : state) {
+        text.clear();
+        auto error = orbalin::jsontext::append_number(text, 1.618033988749895);
+        benchmark::DoNotOptimize(error);
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+BENCHMARK(json_number);
+
+void py_get_constant_native_share(benchmark::State& state) {
+    // Everything py_get_constant does outside the interpreter.
+    std::string text;
+    for (auto _ : state) {
+        const auto record = FormulasRegistry::new_seeded().get("n_gen");
+        auto error = orbalin::formulas::write_datasheet(orbalin::formulas::datasheet_object(record.value()), text);
+        benchmark::DoNotOptimize(error);
+    }
+}
+BENCHMARK(py_get_constant_native_share);
+
+void quarks_sorted_names(benchmark::State& state) {
+    for (auto _ : state) {
+        auto names = orbalin::quarks::QuarkRegistry::standard_model().sorted_names();
+        benchmark::DoNotOptimize(names);
+    }
+}
+BENCHMARK(quarks_sorted_names);
+
+void ckm_is_unitary(benchmark::State& state) {
+    const auto matrix = orbalin::ckm::CKMMatrix::from_topology();
+    double tol = 1e-12;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tol);
+        bool unitary = matrix.is_unitary(tol);
+        benchmark::DoNotOptimize(unitary);
+    }
+}
+BENCHMARK(ckm_is_unitary);
+
+}  // namespace

@@ -1,0 +1,111 @@
+// How many heap allocations building a registry costs. The global operator
+// new of this test binary counts while a scope asks it to; everything else
+// in the process allocates as usual.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "formulas/datasheet.hpp"
+#include "formulas/formulas_registry.hpp"
+#include "quarks/quark_registry.hpp"
+
+namespace {
+
+thread_local bool counting = false;
+thread_local std::size_t allocations = 0;
+
+void* allocate(std::size_t size) {
+    if (counting) {
+        ++allocations;
+    }
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+
+// Counts the allocations made while it lives, on this thread.
+class AllocationCounter {
+public:
+    AllocationCounter() {
+        allocations = 0;
+        counting = true;
+    }
+    ~AllocationCounter() { counting = false; }
+    AllocationCounter(const AllocationCounter&) = delete;
+    AllocationCounter& operator=(const AllocationCounter&) = delete;
+    AllocationCounter(AllocationCounter&&) = delete;
+    AllocationCounter& operator=(AllocationCounter&&) = delete;
+
+    [[nodiscard]] static std::size_t count() { return allocations; }
+};
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t /*size*/) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, std::size_t /*size*/) noexcept {
+    std::free(memory);
+}
+
+namespace orbalin {
+namespace {
+
+// The wrapper object itself is one more allocation, by the interpreter.
+constexpr std::size_t registry_allocation_budget = 39;
+
+TEST(Allocations, BuildingTheConstantsRegistry) {
+    std::size_t count = 0;
+    {
+        const AllocationCounter counter;
+        const auto registry = formulas::FormulasRegistry::new_seeded();
+        count = AllocationCounter::count();
+    }
+    std::printf("FormulasRegistry::new_seeded(): %zu heap allocations (%zu shards)\n", count,
+                formulas::FormulasRegistry::new_seeded().shard_count());
+    EXPECT_LE(count, registry_allocation_budget);
+}
+
+TEST(Allocations, OneDatasheetLookupAndWrite) {
+    const auto registry = formulas::FormulasRegistry::new_seeded();
+    std::size_t count = 0;
+    {
+        const AllocationCounter counter;
+        const auto record = registry.get("n_gen");
+        std::string text;
+        const auto error = formulas::write_datasheet(formulas::datasheet_object(record.value()), text);
+        EXPECT_FALSE(error.has_value());
+        count = AllocationCounter::count();
+    }
+    std::printf("lookup + datasheet text of n_gen: %zu heap allocations\n", count);
+    EXPECT_LE(count, 8U);  // text buffer and the five map nodes; names fit in place
+}
+
+TEST(Allocations, TheStandardModelQuarks) {
+    std::size_t count = 0;
+    {
+        const AllocationCounter counter;
+        const auto registry = quarks::QuarkRegistry::standard_model();
+        count = AllocationCounter::count();
+    }
+    std::printf("QuarkRegistry::standard_model(): %zu heap allocations\n", count);
+    EXPECT_LE(count, 12U);
+}
+
+}  // namespace
+}  // namespace orbalin
