@@ -62,19 +62,9 @@ constexpr OneParameter tol_parameter{"PyCKMMatrix.is_unitary()", "tol"};
 
 PyObject* is_unitary(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) noexcept {
     return guarded([&]() -> PyObject* {
-        PyObject* argument = match_one_argument(tol_parameter, args, nargsf, kwnames);
-        if (argument == nullptr) {
-            return nullptr;
-        }
-        const auto held = CKMMatrixClass::receiver(self);
-        if (!held) {
-            return nullptr;
-        }
-        const auto tol = double_argument(argument, tol_parameter.name);
-        if (!tol) {
-            return nullptr;
-        }
-        return PyBool_FromLong(held.value->is_unitary(*tol) ? 1 : 0);
+        return CKMMatrixClass::call_with_one_argument(
+            tol_parameter, self, args, nargsf, kwnames, double_argument,
+            [](const ckm::CKMMatrix& matrix, double tol) { return PyBool_FromLong(matrix.is_unitary(tol) ? 1 : 0); });
     });
 }
 

@@ -36,23 +36,15 @@ constexpr OneParameter get_parameter{"PyFormulasRegistry.get()", "name"};
 
 PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) noexcept {
     return guarded([&]() -> PyObject* {
-        PyObject* argument = match_one_argument(get_parameter, args, nargsf, kwnames);
-        if (argument == nullptr) {
-            return nullptr;
-        }
-        const auto held = FormulasRegistryClass::receiver(self);
-        if (!held) {
-            return nullptr;
-        }
-        const auto name = text_argument(argument, get_parameter.name);
-        if (!name) {
-            return nullptr;
-        }
-        const auto found = held.value->get(*name);
-        if (!found) {
-            return raise_registry_error(found.error());
-        }
-        return PyFloat_FromDouble(found.value().value);
+        return FormulasRegistryClass::call_with_one_argument(
+            get_parameter, self, args, nargsf, kwnames, text_argument,
+            [](const formulas::FormulasRegistry& registry, std::string_view name) -> PyObject* {
+                const auto found = registry.get(name);
+                if (!found) {
+                    return raise_registry_error(found.error());
+                }
+                return PyFloat_FromDouble(found.value().value);
+            });
     });
 }
 

@@ -23,6 +23,7 @@
 #include <new>
 #include <utility>
 
+#include "pyfacade/arguments.hpp"
 #include "pyfacade/conversion.hpp"
 #include "pyfacade/failure.hpp"
 #include "pyfacade/method_cast.hpp"
@@ -120,6 +121,29 @@ public:
             return {};
         }
         return {OwnedRef::borrow(self), &reinterpret_cast<Object*>(self)->value};
+    }
+
+    // The order of work of an instance method with one parameter, in one
+    // place: match the argument, check (and hold) the receiver, convert the
+    // argument with `convert(argument, name) -> std::optional<T>`, then
+    // return `body(native value, converted argument)`. The first failure ends
+    // the call with its exception.
+    template <class Convert, class Body>
+    static PyObject* call_with_one_argument(const OneParameter& parameter, PyObject* self, PyObject* const* args,
+                                            Py_ssize_t nargsf, PyObject* kwnames, Convert convert, Body body) {
+        PyObject* argument = match_one_argument(parameter, args, nargsf, kwnames);
+        if (argument == nullptr) {
+            return nullptr;
+        }
+        const Receiver held = receiver(self);
+        if (!held) {
+            return nullptr;
+        }
+        const auto converted = convert(argument, parameter.name);
+        if (!converted) {
+            return nullptr;
+        }
+        return body(*held.value, *converted);
     }
 
 private:

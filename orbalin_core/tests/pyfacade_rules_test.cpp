@@ -1,0 +1,107 @@
+// The binding layer's failure rules, in an embedded interpreter: no C++
+// exception crosses an entry point, std::bad_alloc becomes MemoryError, any
+// other exception a failed internal check (InternalFailure with its text).
+#include <gtest/gtest.h>
+
+#include <Python.h>
+
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "pyfacade/compat.hpp"
+#include "pyfacade/conversion.hpp"
+#include "pyfacade/failure.hpp"
+#include "pyfacade/owned_ref.hpp"
+
+namespace orbalin::pyfacade {
+namespace {
+
+// The pending exception's type and text, clearing it.
+struct Raised {
+    PyObject* type = nullptr;
+    std::string text;
+};
+
+Raised take_pending() {
+    Raised raised;
+    const OwnedRef error = take_raised_exception();
+    if (!error) {
+        return raised;
+    }
+    raised.type = reinterpret_cast<PyObject*>(Py_TYPE(error.get()));  // classes outlive the test
+    const OwnedRef text = OwnedRef::steal(PyObject_Str(error.get()));
+    raised.text = text ? PyUnicode_AsUTF8(text.get()) : "";
+    return raised;
+}
+
+TEST(Guarded, BadAllocBecomesMemoryError) {
+    PyObject* result = guarded([]() -> PyObject* { throw std::bad_alloc(); });
+    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(take_pending().type, PyExc_MemoryError);
+}
+
+TEST(Guarded, OtherExceptionsAreFailedChecksWithTheirText) {
+    const Py_ssize_t length = guarded([]() -> Py_ssize_t { throw std::runtime_error("shard table broke"); });
+    EXPECT_EQ(length, -1);
+    const Raised raised = take_pending();
+    EXPECT_EQ(raised.type, internal_failure_class());
+    EXPECT_EQ(raised.text, "shard table broke");
+}
+
+TEST(Guarded, NonStandardExceptionsToo) {
+    EXPECT_EQ(guarded([]() -> PyObject* { throw 42; }), nullptr);
+    const Raised raised = take_pending();
+    EXPECT_EQ(raised.type, internal_failure_class());
+    EXPECT_EQ(raised.text, "unknown C++ exception");
+}
+
+TEST(Guarded, PassesResultsThrough) {
+    EXPECT_EQ(guarded([]() -> Py_ssize_t { return 17; }), 17);
+    EXPECT_EQ(PyErr_Occurred(), nullptr);
+}
+
+TEST(InternalFailure, IsOneClassDerivedFromBaseExceptionOnly) {
+    PyObject* cls = internal_failure_class();
+    ASSERT_NE(cls, nullptr);
+    EXPECT_EQ(cls, internal_failure_class());
+    EXPECT_EQ(PyObject_IsSubclass(cls, PyExc_BaseException), 1);
+    EXPECT_EQ(PyObject_IsSubclass(cls, PyExc_Exception), 0);
+}
+
+TEST(EnsureErrorSet, ReportsAFailureWithoutAnExceptionAsSystemError) {
+    EXPECT_EQ(ensure_error_set(), nullptr);
+    const Raised raised = take_pending();
+    EXPECT_EQ(raised.type, PyExc_SystemError);
+    EXPECT_EQ(raised.text, "attempted to fetch exception but none was set");
+
+    PyErr_SetString(PyExc_ValueError, "kept");
+    ensure_error_set();
+    EXPECT_EQ(take_pending().type, PyExc_ValueError);
+}
+
+TEST(FailPythonApiCall, PrintsThePendingErrorAndFailsTheCheck) {
+    PyErr_SetString(PyExc_MemoryError, "list");
+    EXPECT_EQ(fail_python_api_call(), nullptr);
+    const Raised raised = take_pending();
+    EXPECT_EQ(raised.type, internal_failure_class());
+    EXPECT_EQ(raised.text, "Python API call failed");
+}
+
+TEST(DoubleArgument, MinusOneIsAValueUnlessAnErrorIsPending) {
+    const OwnedRef minus_one = OwnedRef::steal(PyLong_FromLong(-1));
+    const auto value = double_argument(minus_one.get(), "tol");
+    ASSERT_TRUE(value.has_value());
+    EXPECT_EQ(*value, -1.0);
+    EXPECT_EQ(PyErr_Occurred(), nullptr);
+}
+
+}  // namespace
+}  // namespace orbalin::pyfacade
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    Py_InitializeEx(0);
+    const int status = RUN_ALL_TESTS();
+    return Py_FinalizeEx() < 0 ? 120 : status;
+}
