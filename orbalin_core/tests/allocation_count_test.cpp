@@ -13,6 +13,8 @@
 
 namespace {
 
+// This is the allocator itself, so it manages memory by hand.
+// NOLINTBEGIN(cppcoreguidelines-no-malloc)
 thread_local bool counting = false;
 thread_local std::size_t allocations = 0;
 
@@ -62,6 +64,7 @@ void operator delete(void* memory, std::size_t /*size*/) noexcept {
 void operator delete[](void* memory, std::size_t /*size*/) noexcept {
     std::free(memory);
 }
+// NOLINTEND(cppcoreguidelines-no-malloc)
 
 namespace orbalin {
 namespace {
