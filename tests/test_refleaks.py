@@ -151,6 +151,9 @@ def test_no_reference_or_block_leaks(quiet_stderr, capsys):
     marks = [measure(0, registry, matrix, internal_failure)]
     for _ in range(WINDOWS):
         marks.append(measure(ROUNDS_PER_WINDOW, registry, matrix, internal_failure))
+    # No input of any shape changed the registry.
+    assert len(registry) == 17 and registry.get("n_gen") == 3.0
+    assert core.py_list_constants() == sorted(core.py_list_constants(), key=str.encode)
     reference_growth = [after[0] - before[0] for before, after in zip(marks, marks[1:])]
     block_growth = [after[1] - before[1] for before, after in zip(marks, marks[1:])]
     with capsys.disabled():
