@@ -120,6 +120,9 @@ def main():
             f"| `{label}` | {ns['native']:.0f} | {ns['rebuilding']:.0f} | {ns['idiomatic']:.0f} | {floor_cell} "
             f"| {speedup:.1f} | {ratio_cell} |"
         )
+    bit_length = (1).bit_length
+    floor_ns = measure({"call": bit_length}, args.repeats, args.target_ms / 1000)["call"]
+    print(f"\nFloor of any call into C from Python here, `(1).bit_length()`: {floor_ns:.0f} ns")
     print("\nTargets")
     for text, met, measured in verdicts:
         print(f"  {'met   ' if met else 'MISSED'}  {text} ({measured})")

@@ -53,7 +53,7 @@ void datasheet_text(benchmark::State& state) {
     const auto record = FormulasRegistry::new_seeded().get("phi").value();
     std::string text;
     for (auto _ : state) {
-        auto error = orbalin::formulas::write_datasheet(orbalin::formulas::datasheet_object(record), text);
+        auto error = orbalin::formulas::write_datasheet(record, text);
         benchmark::DoNotOptimize(error);
         benchmark::DoNotOptimize(text.data());
     }
@@ -76,7 +76,7 @@ void py_get_constant_native_share(benchmark::State& state) {
     std::string text;
     for (auto _ : state) {
         const auto record = FormulasRegistry::new_seeded().get("n_gen");
-        auto error = orbalin::formulas::write_datasheet(orbalin::formulas::datasheet_object(record.value()), text);
+        auto error = orbalin::formulas::write_datasheet(record.value(), text);
         benchmark::DoNotOptimize(error);
     }
 }

@@ -12,7 +12,7 @@ namespace {
 
 std::string sheet(const ConstantRecord& record) {
     std::string text;
-    EXPECT_FALSE(write_datasheet(datasheet_object(record), text).has_value());
+    EXPECT_FALSE(write_datasheet(record, text).has_value());
     return text;
 }
 

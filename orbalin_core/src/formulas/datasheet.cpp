@@ -1,22 +1,41 @@
 #include "formulas/datasheet.hpp"
 
+#include <array>
+#include <string_view>
+
 namespace orbalin::formulas {
+namespace {
 
-jsontext::Object datasheet_object(const ConstantRecord& record) {
-    jsontext::Object object;
-    object.emplace("name", record.name);
-    object.emplace("value", jsontext::finite_or_null(record.value));
-    object.emplace("units", record.units);
-    object.emplace("uncertainty",
-                   record.uncertainty ? jsontext::finite_or_null(*record.uncertainty) : jsontext::Value{});
-    object.emplace("status", std::string(display_text(record.status)));
-    return object;
+constexpr std::array<std::string_view, 5> member_keys{"name", "status", "uncertainty", "units", "value"};
+
+constexpr bool in_byte_order(const std::array<std::string_view, 5>& keys) {
+    for (std::size_t i = 1; i < keys.size(); ++i) {
+        if (!(keys[i - 1] < keys[i])) {
+            return false;
+        }
+    }
+    return true;
 }
+static_assert(in_byte_order(member_keys), "an object's members are written in the byte order of their keys");
 
-std::optional<jsontext::WriteError> write_datasheet(const jsontext::Object& object, std::string& out) {
+}  // namespace
+
+std::optional<jsontext::WriteError> write_datasheet(const ConstantRecord& record, std::string& out) {
     out.clear();
     out.reserve(datasheet_reserve);
-    return jsontext::append_object(out, object);
+    jsontext::ObjectWriter writer(out);
+    writer.text_member(member_keys[0], record.name);
+    writer.text_member(member_keys[1], display_text(record.status));
+    if (auto error = writer.member(
+            member_keys[2], record.uncertainty ? jsontext::finite_or_null(*record.uncertainty) : jsontext::Value{})) {
+        return error;
+    }
+    writer.text_member(member_keys[3], record.units);
+    if (auto error = writer.member(member_keys[4], jsontext::finite_or_null(record.value))) {
+        return error;
+    }
+    writer.close();
+    return std::nullopt;
 }
 
 }  // namespace orbalin::formulas

@@ -9,15 +9,14 @@
 
 namespace orbalin::formulas {
 
-// The five members: name, status (its text), uncertainty (null when absent or
-// not finite), units, value (null when not finite). Derivation and
-// dependencies stay out.
-[[nodiscard]] jsontext::Object datasheet_object(const ConstantRecord& record);
-
-// Writes `object` as the datasheet text into `out`, which is cleared first and
-// given room for 128 bytes: every seed datasheet fits without growing.
-[[nodiscard]] std::optional<jsontext::WriteError> write_datasheet(const jsontext::Object& object, std::string& out);
-
 inline constexpr std::size_t datasheet_reserve = 128;
+
+// Writes the datasheet of `record` into `out` (cleared first, room for 128
+// bytes made: every seed datasheet fits without growing). Five members in
+// the byte order of their keys: name, status (its text), uncertainty (null
+// when absent or not finite), units, value (null when not finite). The
+// derivation and dependencies stay out. The members are written straight in
+// that fixed order rather than gathered in an ordered map first.
+[[nodiscard]] std::optional<jsontext::WriteError> write_datasheet(const ConstantRecord& record, std::string& out);
 
 }  // namespace orbalin::formulas

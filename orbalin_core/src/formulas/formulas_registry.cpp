@@ -22,13 +22,7 @@ FormulasRegistry FormulasRegistry::new_seeded() {
 
 FormulasRegistry::FormulasRegistry(std::size_t shard_count)
     : shard_bits_(static_cast<unsigned>(std::countr_zero(std::bit_ceil(shard_count == 0 ? 1 : shard_count)))),
-      shards_(std::make_unique<Shard[]>(std::size_t{1} << shard_bits_)) {
-    // Every shard's table hashes with the registry's own key, so the code that
-    // picked the shard is also the one its table buckets by.
-    for (std::size_t i = 0; i < this->shard_count(); ++i) {
-        shards_[i].table = Table(0, detail::ShardHash{hash_});
-    }
-}
+      shards_(std::make_unique<Shard[]>(std::size_t{1} << shard_bits_)) {}
 
 FormulasRegistry::Shard& FormulasRegistry::shard_for(std::uint64_t hash) const noexcept {
     // The top bits pick the shard; the table buckets by the code modulo its
@@ -46,7 +40,7 @@ std::optional<ConstantRecord> FormulasRegistry::insert(ConstantRecord record) {
         found->second = std::move(record);
         return previous;
     }
-    std::string key(name.text);
+    detail::ShardKey key{std::string(name.text), name.hash};
     shard.table.emplace(std::move(key), std::move(record));
     return std::nullopt;
 }
@@ -76,10 +70,11 @@ std::uint64_t FormulasRegistry::len() const {
 
 std::vector<std::string> FormulasRegistry::sorted_names() const {
     std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(len()));  // a hint only: no lock is held across the two passes
     for (std::size_t i = 0; i < shard_count(); ++i) {
         std::shared_lock guard(shards_[i].lock);
         for (const auto& entry : shards_[i].table) {
-            names.push_back(entry.first);
+            names.push_back(entry.first.text);
         }
     }
     common::sort_by_bytes(names);

@@ -19,26 +19,39 @@ namespace orbalin::formulas {
 
 namespace detail {
 
-// A name with its hash already taken, so a lookup hashes the name once:
-// the same code picks the shard and the bucket inside it.
+// A name with its hash already taken: the registry hashes each name once,
+// and that one code picks the shard and the bucket inside it.
 struct HashedName {
     std::string_view text;
     std::uint64_t hash;
 };
 
+// A stored key: the name and the code it was filed under.
+struct ShardKey {
+    std::string text;
+    std::uint64_t hash;
+};
+
+// The shard tables never hash: every key and every probe arrives with its
+// code. (Being noexcept and cheap, it also spares libstdc++ caching a second
+// copy of the code in every node.)
 struct ShardHash {
     using is_transparent = void;
-    // Zero until the registry hands each shard its own key; see its constructor.
-    common::KeyedStringHash keyed{common::HashKey{}};
-    std::uint64_t operator()(const std::string& key) const { return keyed(key); }
-    std::uint64_t operator()(const HashedName& name) const { return name.hash; }
+    std::uint64_t operator()(const ShardKey& key) const noexcept { return key.hash; }
+    std::uint64_t operator()(const HashedName& name) const noexcept { return name.hash; }
 };
 
 struct ShardEqual {
     using is_transparent = void;
-    bool operator()(const std::string& a, const std::string& b) const noexcept { return a == b; }
-    bool operator()(const HashedName& a, const std::string& b) const noexcept { return a.text == b; }
-    bool operator()(const std::string& a, const HashedName& b) const noexcept { return a == b.text; }
+    bool operator()(const ShardKey& a, const ShardKey& b) const noexcept {
+        return a.hash == b.hash && a.text == b.text;
+    }
+    bool operator()(const HashedName& a, const ShardKey& b) const noexcept {
+        return a.hash == b.hash && a.text == b.text;
+    }
+    bool operator()(const ShardKey& a, const HashedName& b) const noexcept {
+        return a.hash == b.hash && a.text == b.text;
+    }
 };
 
 }  // namespace detail
@@ -85,7 +98,7 @@ public:
 
 private:
     using HashedName = detail::HashedName;
-    using Table = std::unordered_map<std::string, ConstantRecord, detail::ShardHash, detail::ShardEqual>;
+    using Table = std::unordered_map<detail::ShardKey, ConstantRecord, detail::ShardHash, detail::ShardEqual>;
 
     struct Shard {
         mutable std::shared_mutex lock;  // guards `table` and nothing else

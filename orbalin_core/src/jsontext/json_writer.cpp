@@ -131,27 +131,36 @@ std::optional<WriteError> append_number(std::string& out, double number) {
     return std::nullopt;
 }
 
+void ObjectWriter::key_of_next_member(std::string_view key) {
+    if (!first_) {
+        out_.push_back(',');
+    }
+    first_ = false;
+    append_string(out_, key);
+    out_.push_back(':');
+}
+
+std::optional<WriteError> ObjectWriter::member(std::string_view key, const Value& value) {
+    key_of_next_member(key);
+    if (std::holds_alternative<Null>(value)) {
+        out_.append("null");
+        return std::nullopt;
+    }
+    if (const double* number = std::get_if<double>(&value)) {
+        return append_number(out_, *number);
+    }
+    append_string(out_, std::get<std::string>(value));
+    return std::nullopt;
+}
+
 std::optional<WriteError> append_object(std::string& out, const Object& object) {
-    out.push_back('{');
-    bool first = true;
+    ObjectWriter writer(out);
     for (const auto& [key, value] : object) {
-        if (!first) {
-            out.push_back(',');
-        }
-        first = false;
-        append_string(out, key);
-        out.push_back(':');
-        if (std::holds_alternative<Null>(value)) {
-            out.append("null");
-        } else if (const double* number = std::get_if<double>(&value)) {
-            if (auto error = append_number(out, *number)) {
-                return error;
-            }
-        } else {
-            append_string(out, std::get<std::string>(value));
+        if (auto error = writer.member(key, value)) {
+            return error;
         }
     }
-    out.push_back('}');
+    writer.close();
     return std::nullopt;
 }
 

@@ -42,4 +42,25 @@ void append_string(std::string& out, std::string_view text);
 // Appends `object` in compact form: no spaces, no line breaks.
 [[nodiscard]] std::optional<WriteError> append_object(std::string& out, const Object& object);
 
+// Writes one object member by member, for callers whose keys come in byte
+// order already: "{", members separated by ",", then "}" on close().
+class ObjectWriter {
+public:
+    explicit ObjectWriter(std::string& out) : out_(out) { out_.push_back('{'); }
+
+    void text_member(std::string_view key, std::string_view text) {
+        key_of_next_member(key);
+        append_string(out_, text);
+    }
+    [[nodiscard]] std::optional<WriteError> member(std::string_view key, const Value& value);
+
+    void close() { out_.push_back('}'); }
+
+private:
+    void key_of_next_member(std::string_view key);
+
+    std::string& out_;
+    bool first_ = true;
+};
+
 }  // namespace orbalin::jsontext

@@ -66,12 +66,12 @@ PyObject* py_get_constant(PyObject* /*module*/, PyObject* const* args, Py_ssize_
         }
         std::string text;
         {
-            // The registry, the record and the member map live only for this block.
+            // The registry and the record copy live only for this block.
             const auto found = formulas::FormulasRegistry::new_seeded().get(*name);
             if (!found) {
                 return raise_registry_error(found.error());
             }
-            if (auto error = formulas::write_datasheet(formulas::datasheet_object(found.value()), text)) {
+            if (auto error = formulas::write_datasheet(found.value(), text)) {
                 PyErr_SetString(PyExc_ValueError, error->message.c_str());
                 return nullptr;
             }
