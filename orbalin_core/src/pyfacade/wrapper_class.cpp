@@ -15,8 +15,8 @@ PyObject* refuse_construction(PyTypeObject* type, PyObject* /*args*/, PyObject* 
     return nullptr;
 }
 
-PyObject* create_heap_type(PyType_Spec* spec) noexcept {
-    PyObject* created = PyType_FromSpec(spec);
+PyObject* create_heap_type(PyType_Spec* definition) noexcept {
+    PyObject* created = PyType_FromSpec(definition);
     if (created == nullptr) {
         return ensure_error_set();
     }

@@ -1,4 +1,4 @@
-// What the three wrapper classes share: a heap type made from a type spec,
+// What the three wrapper classes share: a heap type made with PyType_FromSpec,
 // instances that own one native value, the receiver check and the length.
 //
 // A class is described by a traits struct:
@@ -34,8 +34,8 @@ namespace orbalin::pyfacade {
 // tp_new of a class without a constructor: refuses every call.
 PyObject* refuse_construction(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept;
 
-// Creates a heap type from `spec`. New reference or null.
-PyObject* create_heap_type(PyType_Spec* spec) noexcept;
+// Creates a heap type from its `definition`. New reference or null.
+PyObject* create_heap_type(PyType_Spec* definition) noexcept;
 
 template <class Traits>
 concept HasLength = requires(const typename Traits::Native& value) {
@@ -74,8 +74,8 @@ public:
             }
         }
         *end = {0, nullptr};
-        PyType_Spec spec{Traits::dotted_name, static_cast<int>(sizeof(Object)), 0, Py_TPFLAGS_DEFAULT, slots};
-        PyObject* created = create_heap_type(&spec);
+        PyType_Spec definition{Traits::dotted_name, static_cast<int>(sizeof(Object)), 0, Py_TPFLAGS_DEFAULT, slots};
+        PyObject* created = create_heap_type(&definition);
         if (created == nullptr) {
             return nullptr;
         }
