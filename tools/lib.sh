@@ -31,6 +31,13 @@ need_build_tools() {
     command -v ninja >/dev/null || need_python_tools ninja
 }
 
+# install_package <python>: the package from the checkout into that
+# interpreter's environment, compiled with warnings as errors.
+install_package() {
+    "$1" -m pip install -q --disable-pip-version-check --force-reinstall --no-deps \
+        --config-settings=cmake.define.ORBALIN_WARNINGS_AS_ERRORS=ON "$root"
+}
+
 # configure_and_build <build dir> <cmake options...>: warnings are errors.
 configure_and_build() {
     local dir=$1

@@ -8,10 +8,7 @@ namespace orbalin::pyfacade {
 namespace {
 
 PyObject* py_list_constants(PyObject* /*module*/, PyObject* /*unused*/) noexcept {
-    return guarded([]() -> PyObject* {
-        std::vector<std::string> names = formulas::FormulasRegistry::new_seeded().sorted_names();
-        return names_to_list(std::move(names));  // the registry is gone already
-    });
+    return names_of_fresh_registry([] { return formulas::FormulasRegistry::new_seeded(); });
 }
 
 PyMethodDef list_constants_def{

@@ -24,12 +24,8 @@ struct FormulasRegistryTraits {
 using FormulasRegistryClass = WrapperClass<FormulasRegistryTraits>;
 
 PyObject* FormulasRegistryTraits::construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
-    return guarded([&]() -> PyObject* {
-        if (!match_no_arguments("PyFormulasRegistry.__new__()", args, kwargs)) {
-            return nullptr;
-        }
-        return FormulasRegistryClass::wrap(type, formulas::FormulasRegistry::new_seeded());
-    });
+    return FormulasRegistryClass::construct_without_arguments("PyFormulasRegistry.__new__()", type, args, kwargs,
+                                                              [] { return formulas::FormulasRegistry::new_seeded(); });
 }
 
 constexpr OneParameter get_parameter{"PyFormulasRegistry.get()", "name"};

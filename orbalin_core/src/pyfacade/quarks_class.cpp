@@ -24,19 +24,12 @@ struct QuarkRegistryTraits {
 using QuarkRegistryClass = WrapperClass<QuarkRegistryTraits>;
 
 PyObject* QuarkRegistryTraits::construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
-    return guarded([&]() -> PyObject* {
-        if (!match_no_arguments("PyQuarkRegistry.__new__()", args, kwargs)) {
-            return nullptr;
-        }
-        return QuarkRegistryClass::wrap(type, quarks::QuarkRegistry::new_empty());
-    });
+    return QuarkRegistryClass::construct_without_arguments("PyQuarkRegistry.__new__()", type, args, kwargs,
+                                                           [] { return quarks::QuarkRegistry::new_empty(); });
 }
 
 PyObject* py_list_quarks(PyObject* /*module*/, PyObject* /*unused*/) noexcept {
-    return guarded([]() -> PyObject* {
-        std::vector<std::string> names = quarks::QuarkRegistry::standard_model().sorted_names();
-        return names_to_list(std::move(names));  // the registry is gone already
-    });
+    return names_of_fresh_registry([] { return quarks::QuarkRegistry::standard_model(); });
 }
 
 PyMethodDef list_quarks_def{

@@ -123,6 +123,20 @@ public:
         return {OwnedRef::borrow(self), &reinterpret_cast<Object*>(self)->value};
     }
 
+    // tp_new of a class whose constructor takes no arguments: refuses any
+    // argument with the messages of `full_name`, then wraps what `make()`
+    // builds. No C++ exception escapes.
+    template <class Make>
+    static PyObject* construct_without_arguments(const char* full_name, PyTypeObject* type, PyObject* args,
+                                                 PyObject* kwargs, Make make) noexcept {
+        return guarded([&]() -> PyObject* {
+            if (!match_no_arguments(full_name, args, kwargs)) {
+                return nullptr;
+            }
+            return wrap(type, make());
+        });
+    }
+
     // The order of work of an instance method with one parameter, in one
     // place: match the argument, check (and hold) the receiver, convert the
     // argument with `convert(argument, name) -> std::optional<T>`, then
