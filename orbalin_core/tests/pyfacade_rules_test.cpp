@@ -35,6 +35,30 @@ Raised take_pending() {
     return raised;
 }
 
+// CTest runs each test in a process of its own, so here InternalFailure does
+// not exist yet: the class is created while the earlier error is held aside.
+TEST(FailCheck, ThePendingErrorBecomesTheCauseOfInternalFailure) {
+    PyErr_SetString(PyExc_MemoryError, "append failed");
+    EXPECT_EQ(fail_check("could not append __name__ to __all__"), nullptr);
+    const OwnedRef raised = take_raised_exception();
+    ASSERT_TRUE(raised);
+    EXPECT_EQ(reinterpret_cast<PyObject*>(Py_TYPE(raised.get())), internal_failure_class());
+    const OwnedRef cause = OwnedRef::steal(PyException_GetCause(raised.get()));
+    ASSERT_TRUE(cause);
+    EXPECT_EQ(reinterpret_cast<PyObject*>(Py_TYPE(cause.get())), PyExc_MemoryError);
+    const OwnedRef text = OwnedRef::steal(PyObject_Str(cause.get()));
+    ASSERT_TRUE(text);
+    EXPECT_STREQ(PyUnicode_AsUTF8(text.get()), "append failed");
+}
+
+TEST(FailCheck, WithoutAPendingErrorThereIsNoCause) {
+    fail_check("py_get_constant: name must be non-empty");
+    const OwnedRef raised = take_raised_exception();
+    ASSERT_TRUE(raised);
+    EXPECT_EQ(PyException_GetCause(raised.get()), nullptr);
+    EXPECT_EQ(PyErr_Occurred(), nullptr);
+}
+
 TEST(Guarded, BadAllocBecomesMemoryError) {
     PyObject* result = guarded([]() -> PyObject* { throw std::bad_alloc(); });
     EXPECT_EQ(result, nullptr);

@@ -1,12 +1,42 @@
 #include "pyfacade/compat.hpp"
 
+#include <cstring>
+
 namespace orbalin::pyfacade {
+
+#if PY_VERSION_HEX < 0x030B0000
+namespace {
+
+// What 3.11's PyType_GetName and PyType_GetQualName answer, without asking the
+// type: reading `__qualname__` as an attribute would let a metaclass answer
+// with any object, and formatting a non-str with %U reads raw memory. A heap
+// type stores both names as str (the setters enforce it); a static type has
+// only tp_name, whose last dotted part is the name.
+OwnedRef last_part_of_tp_name(PyTypeObject* type) noexcept {
+    const char* dotted = type->tp_name;
+    const char* dot = std::strrchr(dotted, '.');
+    return OwnedRef::steal(PyUnicode_FromString(dot != nullptr ? dot + 1 : dotted));
+}
+
+OwnedRef stored_name(PyTypeObject* type, bool qualified) noexcept {
+    if (PyType_HasFeature(type, Py_TPFLAGS_HEAPTYPE)) {
+        auto* heap_type = reinterpret_cast<PyHeapTypeObject*>(type);
+        PyObject* stored = qualified ? heap_type->ht_qualname : heap_type->ht_name;
+        if (stored != nullptr && PyUnicode_Check(stored)) {
+            return OwnedRef::borrow(stored);
+        }
+    }
+    return last_part_of_tp_name(type);
+}
+
+}  // namespace
+#endif
 
 OwnedRef type_qualname(PyTypeObject* type) noexcept {
 #if PY_VERSION_HEX >= 0x030B0000
     return OwnedRef::steal(PyType_GetQualName(type));
 #else
-    return OwnedRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__qualname__"));
+    return stored_name(type, true);
 #endif
 }
 
@@ -14,7 +44,7 @@ OwnedRef type_name(PyTypeObject* type) noexcept {
 #if PY_VERSION_HEX >= 0x030B0000
     return OwnedRef::steal(PyType_GetName(type));
 #else
-    return OwnedRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__name__"));
+    return stored_name(type, false);
 #endif
 }
 

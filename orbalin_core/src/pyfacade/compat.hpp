@@ -8,8 +8,8 @@
 namespace orbalin::pyfacade {
 
 // The type's __qualname__ / __name__ as a new str, or empty with an error set.
-// PyType_GetQualName and PyType_GetName arrived in 3.11; before that the
-// attributes are read, which gives the same text.
+// PyType_GetQualName and PyType_GetName arrived in 3.11; before that the names
+// stored in the type object are read the same way, never its attributes.
 [[nodiscard]] OwnedRef type_qualname(PyTypeObject* type) noexcept;
 [[nodiscard]] OwnedRef type_name(PyTypeObject* type) noexcept;
 

@@ -4,7 +4,9 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <utility>
 
+#include "pyfacade/compat.hpp"
 #include "pyfacade/owned_ref.hpp"
 
 namespace orbalin::pyfacade {
@@ -54,6 +56,27 @@ void write_diagnostic(std::string_view text, SourceLocation where) noexcept {
     }
 }
 
+enum class Chain { as_cause, as_context };
+
+// Attaches `earlier` (an exception instance, or empty) to the pending
+// exception as its __cause__ or __context__.
+void chain_to_raised(OwnedRef earlier, Chain how) noexcept {
+    if (!earlier) {
+        return;
+    }
+    OwnedRef raised = take_raised_exception();
+    if (!raised) {  // nothing to attach to: the earlier error is the one to report
+        restore_raised_exception(std::move(earlier));
+        return;
+    }
+    if (how == Chain::as_cause) {
+        PyException_SetCause(raised.get(), earlier.release());  // steals
+    } else {
+        PyException_SetContext(raised.get(), earlier.release());  // steals
+    }
+    restore_raised_exception(std::move(raised));
+}
+
 }  // namespace
 
 PyObject* internal_failure_class() noexcept {
@@ -76,17 +99,27 @@ PyObject* internal_failure_class() noexcept {
 }
 
 PyObject* fail_check(std::string_view text, SourceLocation where) noexcept {
+    // A check often fails right after an interpreter call did, with its
+    // exception still pending. That exception is taken out first, so nothing
+    // below runs with an error set (creating the class or the message with
+    // one pending is undefined), and it becomes the cause of InternalFailure:
+    // the caller sees both, and no exception is cleared unhandled.
+    OwnedRef pending = take_raised_exception();
     write_diagnostic(text, where);
     PyObject* cls = internal_failure_class();
     if (cls == nullptr) {
+        chain_to_raised(std::move(pending), Chain::as_context);
         return nullptr;
     }
     const OwnedRef message =
         OwnedRef::steal(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
     if (!message) {
-        return ensure_error_set();
+        ensure_error_set();
+        chain_to_raised(std::move(pending), Chain::as_context);
+        return nullptr;
     }
     PyErr_SetObject(cls, message.get());
+    chain_to_raised(std::move(pending), Chain::as_cause);
     return nullptr;
 }
 

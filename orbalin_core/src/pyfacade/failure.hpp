@@ -34,7 +34,8 @@ struct SourceLocation {
 [[nodiscard]] PyObject* internal_failure_class() noexcept;
 
 // Writes the diagnostic (thread, source location, text) to standard error and
-// sets InternalFailure(text). Always returns null, for `return fail_check(...)`.
+// sets InternalFailure(text). An exception pending on entry becomes the cause
+// of the InternalFailure. Always returns null, for `return fail_check(...)`.
 PyObject* fail_check(std::string_view text, SourceLocation where = SourceLocation::current()) noexcept;
 
 // For results the interpreter could not build: prints the pending error, then

@@ -13,8 +13,11 @@
 //       // Optional: static std::uint64_t length(const Native&);
 //   };
 //
-// Types get Py_TPFLAGS_DEFAULT and nothing else: no subclassing, no __dict__,
-// no weak references, no cyclic GC (a native value holds no Python object).
+// Types get Py_TPFLAGS_DEFAULT and Py_TPFLAGS_IMMUTABLETYPE and nothing else:
+// no subclassing, no __dict__, no weak references, no cyclic GC (a native
+// value holds no Python object). Immutable, because a replaced `__new__` could
+// make instances whose native value was never constructed, and a reassigned
+// `__class__` could make one class's value be read as another's.
 #pragma once
 
 #include <Python.h>
@@ -74,7 +77,8 @@ public:
             }
         }
         *end = {0, nullptr};
-        PyType_Spec definition{Traits::dotted_name, static_cast<int>(sizeof(Object)), 0, Py_TPFLAGS_DEFAULT, slots};
+        PyType_Spec definition{Traits::dotted_name, static_cast<int>(sizeof(Object)), 0,
+                                 Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots};
         PyObject* created = create_heap_type(&definition);
         if (created == nullptr) {
             return nullptr;
