@@ -8,6 +8,14 @@ python_binary=$("$python" -c 'import sys; print(sys.executable)')
 
 say() { printf '\n==> %s\n' "$*"; }
 
+# The one Clang release the checks use (Debian 12's), named in full so that a
+# second installed release can never be picked up by accident.
+clang_version=14
+clang_cxx=clang++-$clang_version
+clang_tidy=clang-tidy-$clang_version
+run_clang_tidy=run-clang-tidy-$clang_version
+clang_format=clang-format-$clang_version
+
 # Installs the Debian packages that are missing, with apt-get.
 need_debian_packages() {
     local missing=()

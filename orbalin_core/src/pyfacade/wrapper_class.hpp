@@ -78,7 +78,7 @@ public:
         }
         *end = {0, nullptr};
         PyType_Spec definition{Traits::dotted_name, static_cast<int>(sizeof(Object)), 0,
-                                 Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots};
+                               Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots};
         PyObject* created = create_heap_type(&definition);
         if (created == nullptr) {
             return nullptr;
