@@ -25,6 +25,34 @@ void registry_build(benchmark::State& state) {
 }
 BENCHMARK(registry_build);
 
+// Cost against the shard count: a 256-processor host has 1024 shards.
+void registry_build_at_shards(benchmark::State& state) {
+    const auto shards = static_cast<std::size_t>(state.range(0));
+    for (auto _ : state) {
+        auto registry = FormulasRegistry::seeded(shards);
+        benchmark::DoNotOptimize(registry);
+    }
+}
+BENCHMARK(registry_build_at_shards)->Arg(8)->Arg(64)->Arg(1024);
+
+void registry_len_at_shards(benchmark::State& state) {
+    const auto registry = FormulasRegistry::seeded(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        auto count = registry.len();
+        benchmark::DoNotOptimize(count);
+    }
+}
+BENCHMARK(registry_len_at_shards)->Arg(8)->Arg(64)->Arg(1024);
+
+void registry_sorted_names_at_shards(benchmark::State& state) {
+    const auto registry = FormulasRegistry::seeded(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        auto names = registry.sorted_names();
+        benchmark::DoNotOptimize(names);
+    }
+}
+BENCHMARK(registry_sorted_names_at_shards)->Arg(8)->Arg(64)->Arg(1024);
+
 void registry_lookup(benchmark::State& state) {
     const auto registry = FormulasRegistry::new_seeded();
     for (auto _ : state) {

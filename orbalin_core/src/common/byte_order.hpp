@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orbalin::common {
@@ -14,6 +15,17 @@ namespace orbalin::common {
 // needs no scratch buffer.
 inline void sort_by_bytes(std::vector<std::string>& names) {
     std::sort(names.begin(), names.end());
+}
+
+// The same for views. Names of one list mostly differ in their first byte,
+// which is compared inline before the full comparison.
+inline void sort_by_bytes(std::vector<std::string_view>& names) {
+    std::sort(names.begin(), names.end(), [](std::string_view a, std::string_view b) {
+        if (!a.empty() && !b.empty() && a.front() != b.front()) {
+            return static_cast<unsigned char>(a.front()) < static_cast<unsigned char>(b.front());
+        }
+        return a < b;
+    });
 }
 
 }  // namespace orbalin::common

@@ -10,49 +10,21 @@
 namespace orbalin::common {
 namespace {
 
-struct SipState {
-    std::uint64_t v0;
-    std::uint64_t v1;
-    std::uint64_t v2;
-    std::uint64_t v3;
+// Odd constants with well-mixed bits (the golden ratio's and two others), so
+// that no input word can cancel a key word to zero except by chance.
+constexpr std::uint64_t golden = 0x9e3779b97f4a7c15ULL;
+constexpr std::uint64_t mixer_a = 0xbf58476d1ce4e5b9ULL;
+constexpr std::uint64_t mixer_b = 0x94d049bb133111ebULL;
 
-    explicit SipState(HashKey key) noexcept
-        : v0(key.k0 ^ 0x736f6d6570736575ULL),
-          v1(key.k1 ^ 0x646f72616e646f6dULL),
-          v2(key.k0 ^ 0x6c7967656e657261ULL),
-          v3(key.k1 ^ 0x7465646279746573ULL) {}
+// Both halves of the 128-bit product folded together: every input bit
+// reaches every output bit of the high half, and the low half keeps the rest.
+// GCC and Clang both have the 128-bit type; __extension__ tells -Wpedantic so.
+__extension__ using uint128 = unsigned __int128;
 
-    void round() noexcept {
-        v0 += v1;
-        v1 = std::rotl(v1, 13);
-        v1 ^= v0;
-        v0 = std::rotl(v0, 32);
-        v2 += v3;
-        v3 = std::rotl(v3, 16);
-        v3 ^= v2;
-        v0 += v3;
-        v3 = std::rotl(v3, 21);
-        v3 ^= v0;
-        v2 += v1;
-        v1 = std::rotl(v1, 17);
-        v1 ^= v2;
-        v2 = std::rotl(v2, 32);
-    }
-
-    void absorb(std::uint64_t word) noexcept {
-        v3 ^= word;
-        round();
-        v0 ^= word;
-    }
-
-    std::uint64_t finish() noexcept {
-        v2 ^= 0xff;
-        round();
-        round();
-        round();
-        return v0 ^ v1 ^ v2 ^ v3;
-    }
-};
+std::uint64_t fold_multiply(std::uint64_t a, std::uint64_t b) noexcept {
+    const uint128 product = static_cast<uint128>(a) * b;
+    return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
+}
 
 std::uint64_t load_le64(const char* bytes) noexcept {
     std::uint64_t word = 0;
@@ -61,6 +33,28 @@ std::uint64_t load_le64(const char* bytes) noexcept {
         word = __builtin_bswap64(word);
     }
     return word;
+}
+
+std::uint64_t load_le32(const char* bytes) noexcept {
+    std::uint32_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    if constexpr (std::endian::native == std::endian::big) {
+        word = __builtin_bswap32(word);
+    }
+    return word;
+}
+
+// 0 to 7 bytes as one word. Loads may overlap: the length is mixed in
+// separately, so two inputs of different lengths never share a word stream.
+std::uint64_t load_short(const char* bytes, std::size_t size) noexcept {
+    if (size >= 4) {
+        return load_le32(bytes) | (load_le32(bytes + size - 4) << 32);
+    }
+    if (size == 0) {
+        return 0;
+    }
+    const auto byte = [bytes](std::size_t at) { return static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at])); };
+    return (byte(0) << 16) | (byte(size / 2) << 8) | byte(size - 1);
 }
 
 // The process secret: 16 bytes from getrandom(2). Should the kernel refuse
@@ -73,36 +67,50 @@ HashKey draw_process_secret() noexcept {
         return secret;
     }
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    secret.k0 = static_cast<std::uint64_t>(ticks) ^ 0x9e3779b97f4a7c15ULL;
-    secret.k1 = reinterpret_cast<std::uintptr_t>(&secret) ^ 0xd1b54a32d192ed03ULL;
+    secret.k0 = static_cast<std::uint64_t>(ticks) ^ golden;
+    secret.k1 = reinterpret_cast<std::uintptr_t>(&secret) ^ mixer_a;
     return secret;
+}
+
+// SplitMix64's finaliser: a bijection, so distinct counters give distinct words.
+std::uint64_t finalise(std::uint64_t z) noexcept {
+    z = (z ^ (z >> 30)) * mixer_a;
+    z = (z ^ (z >> 27)) * mixer_b;
+    return z ^ (z >> 31);
 }
 
 }  // namespace
 
-std::uint64_t siphash13(HashKey key, std::string_view bytes) noexcept {
-    SipState state(key);
-    const std::size_t whole = bytes.size() & ~std::size_t{7};
-    for (std::size_t at = 0; at < whole; at += 8) {
-        state.absorb(load_le64(bytes.data() + at));
+std::uint64_t keyed_mix_hash(HashKey key, std::string_view bytes) noexcept {
+    const char* at = bytes.data();
+    std::size_t left = bytes.size();
+    std::uint64_t state = key.k0 ^ fold_multiply(static_cast<std::uint64_t>(bytes.size()) ^ golden, key.k1 | 1);
+    while (left > 16) {
+        state = fold_multiply(load_le64(at) ^ key.k1, load_le64(at + 8) ^ state);
+        at += 16;
+        left -= 16;
     }
-    // The last word holds the leftover bytes and, in its top byte, the length.
-    std::uint64_t last = static_cast<std::uint64_t>(bytes.size()) << 56;
-    for (std::size_t at = whole; at < bytes.size(); ++at) {
-        last |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at])) << (8 * (at - whole));
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    if (left > 8) {
+        low = load_le64(at);
+        high = load_le64(at + left - 8);  // overlaps `low` when fewer than 16 bytes are left
+    } else if (left == 8) {
+        low = load_le64(at);
+    } else {
+        low = load_short(at, left);
     }
-    state.absorb(last);
-    return state.finish();
+    const std::uint64_t mixed = fold_multiply(low ^ key.k1 ^ mixer_a, high ^ state ^ mixer_b);
+    return fold_multiply(mixed ^ key.k0, golden ^ key.k1);
 }
 
 HashKey fresh_hash_key() noexcept {
     static const HashKey secret = draw_process_secret();  // magic static: thread-safe, once
     static std::atomic<std::uint64_t> draws{0};
     const std::uint64_t n = draws.fetch_add(1, std::memory_order_relaxed);
-    char counter[8];
-    std::memcpy(counter, &n, sizeof n);
-    const std::string_view counter_bytes(counter, sizeof counter);
-    return HashKey{siphash13(secret, counter_bytes), siphash13(HashKey{secret.k1, secret.k0}, counter_bytes)};
+    // Two bijections of the counter under the secret: keys never repeat
+    // within a process, and without the secret they cannot be predicted.
+    return HashKey{finalise(secret.k0 + n * golden), finalise(secret.k1 ^ finalise(n + golden))};
 }
 
 }  // namespace orbalin::common

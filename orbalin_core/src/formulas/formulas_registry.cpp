@@ -1,58 +1,168 @@
 #include "formulas/formulas_registry.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <mutex>
+#include <shared_mutex>
+#include <utility>
 
 #include "common/byte_order.hpp"
 #include "formulas/seed_table.hpp"
 #include "formulas/shard_count.hpp"
 
 namespace orbalin::formulas {
+namespace {
+
+// Slots of a table holding `size` entries: none while empty, then the
+// smallest power of two from 4 up that keeps the table at most 3/4 full.
+// A function of the size alone, so a shard needs to store only its size.
+std::size_t capacity_for(std::uint32_t size) noexcept {
+    if (size == 0) {
+        return 0;
+    }
+    // At most 3/4 full: capacity >= 4 * size / 3, rounded up to a power of two.
+    const std::size_t least = (std::size_t{size} * 4 + 2) / 3;
+    return std::max<std::size_t>(4, std::bit_ceil(least));
+}
+
+// The arena bytes that the seed table needs besides the shards: one block
+// per record (its view, dependency views and texts, padded as the arena
+// pads), and tables as if all records shared one shard (the worst case,
+// with every smaller table it outgrew). Computed once.
+std::size_t seed_storage_bytes() noexcept {
+    static const std::size_t bytes = [] {
+        constexpr std::size_t pad = alignof(std::max_align_t);
+        constexpr std::size_t slot_bytes = 16;
+        std::size_t total = 0;
+        for (const DirectSeed& seed : direct_seeds()) {
+            total += sizeof(StoredRecord) + seed.name.size() + seed.units.size() + pad;
+        }
+        for (const DerivedSeed& seed : derived_seeds()) {
+            total += sizeof(StoredRecord) + seed.name.size() + seed.units.size() + seed.derivation.size() + pad;
+            for (const std::string_view dependency : seed.dependencies) {
+                total += sizeof(std::string_view) + dependency.size();
+            }
+        }
+        for (std::uint32_t size = 1; size <= seed_count; ++size) {
+            if (capacity_for(size) != capacity_for(size - 1)) {
+                total += capacity_for(size) * slot_bytes;
+            }
+        }
+        return total;
+    }();
+    return bytes;
+}
+
+}  // namespace
 
 FormulasRegistry FormulasRegistry::new_seeded() {
-    FormulasRegistry registry(process_shard_count());
+    return seeded(process_shard_count());
+}
+
+FormulasRegistry FormulasRegistry::seeded(std::size_t shard_count) {
+    const std::size_t shards = std::bit_ceil(shard_count == 0 ? 1 : shard_count);
+    FormulasRegistry registry(shards, shards * sizeof(Shard) + seed_storage_bytes());
     for (const DirectSeed& seed : direct_seeds()) {
-        registry.insert(ConstantRecord::direct(seed.name, seed.value, seed.units));
+        const RecordFields fields{seed.units, std::nullopt, seed.value, std::nullopt, ConstantStatus::Seed};
+        registry.insert_fields(true, seed.name, fields, std::span<const std::string_view>());
     }
     for (const DerivedSeed& seed : derived_seeds()) {
-        registry.insert(ConstantRecord::derived(seed.name, seed.derivation, seed.units, seed.dependencies));
+        const RecordFields fields{seed.units, seed.derivation, 0.0, std::nullopt, ConstantStatus::Pending};
+        registry.insert_fields(true, seed.name, fields, seed.dependencies);
     }
     return registry;
 }
 
-FormulasRegistry::FormulasRegistry(std::size_t shard_count)
-    : shard_bits_(static_cast<unsigned>(std::countr_zero(std::bit_ceil(shard_count == 0 ? 1 : shard_count)))),
-      shards_(std::make_unique<Shard[]>(std::size_t{1} << shard_bits_)) {}
+FormulasRegistry::FormulasRegistry(std::size_t shard_count) : FormulasRegistry(shard_count, 0) {}
+
+FormulasRegistry::FormulasRegistry(std::size_t shard_count, std::size_t storage_hint)
+    : key_(common::fresh_hash_key()),
+      shard_bits_(static_cast<unsigned>(std::countr_zero(std::bit_ceil(shard_count == 0 ? 1 : shard_count)))),
+      arena_(std::max(storage_hint, FormulasRegistry::shard_count() * sizeof(Shard))),
+      shards_(arena_.make_array<Shard>(FormulasRegistry::shard_count(), true)) {}
+
+FormulasRegistry::FormulasRegistry(FormulasRegistry&& other) noexcept
+    : key_(other.key_),
+      shard_bits_(other.shard_bits_),
+      arena_(std::move(other.arena_)),
+      shards_(std::exchange(other.shards_, nullptr)) {}
+
+FormulasRegistry& FormulasRegistry::operator=(FormulasRegistry&& other) noexcept {
+    key_ = other.key_;
+    shard_bits_ = other.shard_bits_;
+    arena_ = std::move(other.arena_);
+    shards_ = std::exchange(other.shards_, nullptr);
+    return *this;
+}
 
 FormulasRegistry::Shard& FormulasRegistry::shard_for(std::uint64_t hash) const noexcept {
-    // The top bits pick the shard; the table buckets by the code modulo its
-    // prime bucket count, so both uses stay well spread.
+    // The top bits pick the shard and the low bits the slot, so the two
+    // choices stay independent.
     const std::uint64_t index = shard_bits_ == 0 ? 0 : hash >> (64 - shard_bits_);
     return shards_[static_cast<std::size_t>(index)];
 }
 
-std::optional<ConstantRecord> FormulasRegistry::insert(ConstantRecord record) {
-    const HashedName name = hashed(record.name);
-    Shard& shard = shard_for(name.hash);
+std::optional<ConstantRecord> FormulasRegistry::insert(ConstantRecord record) {  // NOLINT(performance-unnecessary-value-param): taken, as callers hand it over
+    return insert_fields(false, record.name, RecordFields::of(record), record.dependencies);
+}
+
+template <class Dependencies>
+std::optional<ConstantRecord> FormulasRegistry::insert_fields(bool alone, std::string_view name,
+                                                              const RecordFields& fields,
+                                                              const Dependencies& dependencies) {
+    const std::uint64_t hash = common::keyed_mix_hash(key_, name);
+    Shard& shard = shard_for(hash);
     std::unique_lock guard(shard.lock);
-    if (const auto found = shard.table.find(name); found != shard.table.end()) {
-        std::optional<ConstantRecord> previous(std::move(found->second));
-        found->second = std::move(record);
-        return previous;
+    // Everything that can fail (the arena allocations) happens before the
+    // table changes, so a failed insert leaves the shard as it was.
+    std::size_t mask = capacity_for(shard.size) - 1;
+    std::size_t at = hash & mask;
+    for (; shard.slots != nullptr && shard.slots[at].record != nullptr; at = (at + 1) & mask) {
+        Slot& slot = shard.slots[at];
+        if (slot.hash == hash && slot.record->name == name) {
+            std::optional<ConstantRecord> previous(slot.record->to_record());
+            slot.record = store_record(arena_, alone, slot.record->name, true, fields, dependencies);
+            return previous;
+        }
     }
-    detail::ShardKey key{std::string(name.text), name.hash};
-    shard.table.emplace(std::move(key), std::move(record));
+    const StoredRecord* stored = store_record(arena_, alone, name, false, fields, dependencies);
+    const std::size_t capacity = capacity_for(shard.size + 1);
+    if (capacity != capacity_for(shard.size)) {
+        Slot* grown = arena_.make_array<Slot>(capacity, alone);
+        const std::size_t old_capacity = capacity_for(shard.size);
+        for (std::size_t i = 0; i < old_capacity; ++i) {
+            if (const Slot& moving = shard.slots[i]; moving.record != nullptr) {
+                std::size_t to = moving.hash & (capacity - 1);
+                while (grown[to].record != nullptr) {
+                    to = (to + 1) & (capacity - 1);
+                }
+                grown[to] = moving;
+            }
+        }
+        shard.slots = grown;  // the outgrown table stays in the arena until the registry goes
+        mask = capacity - 1;
+        at = hash & mask;
+        while (shard.slots[at].record != nullptr) {
+            at = (at + 1) & mask;
+        }
+    }
+    shard.slots[at] = Slot{hash, stored};
+    ++shard.size;
     return std::nullopt;
 }
 
 common::Result<ConstantRecord, RegistryError> FormulasRegistry::get(std::string_view name) const {
-    const HashedName hashed_name = hashed(name);
-    const Shard& shard = shard_for(hashed_name.hash);
+    const std::uint64_t hash = common::keyed_mix_hash(key_, name);
+    const Shard& shard = shard_for(hash);
     {
         std::shared_lock guard(shard.lock);
-        if (!shard.table.empty()) {
-            if (const auto found = shard.table.find(hashed_name); found != shard.table.end()) {
-                return ConstantRecord(found->second);  // deep copy taken under the lock
+        if (shard.size != 0) {  // an empty shard ends the search without probing
+            const std::size_t mask = capacity_for(shard.size) - 1;
+            for (std::size_t at = hash & mask; shard.slots[at].record != nullptr; at = (at + 1) & mask) {
+                const Slot& slot = shard.slots[at];
+                if (slot.hash == hash && slot.record->name == name) {
+                    return slot.record->to_record();  // deep copy taken under the lock
+                }
             }
         }
     }
@@ -63,22 +173,32 @@ std::uint64_t FormulasRegistry::len() const {
     std::uint64_t total = 0;
     for (std::size_t i = 0; i < shard_count(); ++i) {
         std::shared_lock guard(shards_[i].lock);
-        total += shards_[i].table.size();
+        total += shards_[i].size;
     }
     return total;
 }
 
-std::vector<std::string> FormulasRegistry::sorted_names() const {
-    std::vector<std::string> names;
+std::vector<std::string_view> FormulasRegistry::sorted_name_views() const {
+    std::vector<std::string_view> names;
     names.reserve(static_cast<std::size_t>(len()));  // a hint only: no lock is held across the two passes
     for (std::size_t i = 0; i < shard_count(); ++i) {
-        std::shared_lock guard(shards_[i].lock);
-        for (const auto& entry : shards_[i].table) {
-            names.push_back(entry.first.text);
+        const Shard& shard = shards_[i];
+        std::shared_lock guard(shard.lock);
+        const std::size_t capacity = capacity_for(shard.size);
+        for (std::size_t at = 0; at < capacity; ++at) {
+            if (const StoredRecord* record = shard.slots[at].record; record != nullptr) {
+                names.push_back(record->name);
+            }
         }
     }
+    // Views are sorted rather than strings: swapping two views moves 16 bytes.
     common::sort_by_bytes(names);
     return names;
+}
+
+std::vector<std::string> FormulasRegistry::sorted_names() const {
+    const std::vector<std::string_view> views = sorted_name_views();
+    return {views.begin(), views.end()};
 }
 
 }  // namespace orbalin::formulas

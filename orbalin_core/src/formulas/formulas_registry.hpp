@@ -2,64 +2,33 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
-#include <shared_mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "common/arena.hpp"
 #include "common/keyed_hash.hpp"
+#include "common/reader_writer_lock.hpp"
 #include "common/result.hpp"
 #include "formulas/constant_record.hpp"
 #include "formulas/registry_error.hpp"
+#include "formulas/stored_record.hpp"
 
 namespace orbalin::formulas {
-
-namespace detail {
-
-// A name with its hash already taken: the registry hashes each name once,
-// and that one code picks the shard and the bucket inside it.
-struct HashedName {
-    std::string_view text;
-    std::uint64_t hash;
-};
-
-// A stored key: the name and the code it was filed under.
-struct ShardKey {
-    std::string text;
-    std::uint64_t hash;
-};
-
-// The shard tables never hash: every key and every probe arrives with its
-// code. (Being noexcept and cheap, it also spares libstdc++ caching a second
-// copy of the code in every node.)
-struct ShardHash {
-    using is_transparent = void;
-    std::uint64_t operator()(const ShardKey& key) const noexcept { return key.hash; }
-    std::uint64_t operator()(const HashedName& name) const noexcept { return name.hash; }
-};
-
-struct ShardEqual {
-    using is_transparent = void;
-    bool operator()(const ShardKey& a, const ShardKey& b) const noexcept {
-        return a.hash == b.hash && a.text == b.text;
-    }
-    bool operator()(const HashedName& a, const ShardKey& b) const noexcept {
-        return a.hash == b.hash && a.text == b.text;
-    }
-    bool operator()(const ShardKey& a, const HashedName& b) const noexcept {
-        return a.hash == b.hash && a.text == b.text;
-    }
-};
-
-}  // namespace detail
 
 // Entries are spread over a power-of-two number of shards by a keyed hash of
 // the name; each shard is a hash table guarded by its own reader-writer lock.
 // Reads take shared locks, `insert` an exclusive one, and no operation ever
 // holds more than one lock at a time or returns while holding one.
+//
+// Storage: everything a registry holds (its shards, their tables, every
+// text) lives in one arena owned by the registry, so a registry built from
+// the seed table costs one heap allocation and is freed at once. Writers of
+// different shards allocate from it without a lock of their own. A shard is
+// 16 bytes: its lock word, its entry count and its table, which is made on
+// the shard's first insert. Tables are open-addressed with linear probing,
+// a power-of-two size, and at most three quarters full.
 //
 // Names are byte strings compared exactly: no trimming, no case folding, no
 // normalisation; an embedded NUL is part of the name.
@@ -69,12 +38,17 @@ public:
     // keys and the process's shard count.
     [[nodiscard]] static FormulasRegistry new_seeded();
 
-    // An empty registry with `shard_count` shards (a power of two, at least 1)
-    // and fresh hash keys. Reserves no room: shards grow as records arrive.
+    // The same with `shard_count` shards (rounded up to a power of two), for
+    // tests and benchmarks of other host sizes.
+    [[nodiscard]] static FormulasRegistry seeded(std::size_t shard_count);
+
+    // An empty registry with `shard_count` shards (rounded up to a power of
+    // two, at least 1) and fresh hash keys. Reserves no room: shards grow as
+    // records arrive.
     explicit FormulasRegistry(std::size_t shard_count);
 
-    FormulasRegistry(FormulasRegistry&&) noexcept = default;
-    FormulasRegistry& operator=(FormulasRegistry&&) noexcept = default;
+    FormulasRegistry(FormulasRegistry&& other) noexcept;
+    FormulasRegistry& operator=(FormulasRegistry&& other) noexcept;
     FormulasRegistry(const FormulasRegistry&) = delete;
     FormulasRegistry& operator=(const FormulasRegistry&) = delete;
     ~FormulasRegistry() = default;
@@ -94,23 +68,44 @@ public:
     // Copies of all names, ascending by unsigned byte value, a prefix first.
     [[nodiscard]] std::vector<std::string> sorted_names() const;
 
+    // The same order, as views of the stored keys: valid for as long as the
+    // registry lives, since a stored key is never moved, changed or freed
+    // before the registry is (a replaced record keeps its key). For callers
+    // that copy the names elsewhere anyway, such as into Python strings.
+    [[nodiscard]] std::vector<std::string_view> sorted_name_views() const;
+
     [[nodiscard]] std::size_t shard_count() const noexcept { return std::size_t{1} << shard_bits_; }
 
-private:
-    using HashedName = detail::HashedName;
-    using Table = std::unordered_map<detail::ShardKey, ConstantRecord, detail::ShardHash, detail::ShardEqual>;
+    // Heap blocks the registry's storage took (for tests and benchmarks).
+    [[nodiscard]] std::size_t storage_blocks() const noexcept { return arena_.block_count(); }
 
-    struct Shard {
-        mutable std::shared_mutex lock;  // guards `table` and nothing else
-        Table table;
+private:
+    struct Slot {
+        std::uint64_t hash;
+        const StoredRecord* record;  // null: the slot is free
     };
 
-    [[nodiscard]] HashedName hashed(std::string_view name) const { return {name, hash_(name)}; }
+    struct Shard {
+        mutable common::ReaderWriterLock lock;  // guards `size` and `slots`, nothing else
+        std::uint32_t size = 0;
+        Slot* slots = nullptr;  // capacity_for(size) slots, or none while empty
+    };
+    static_assert(sizeof(Shard) == 16);
+
+    FormulasRegistry(std::size_t shard_count, std::size_t storage_hint);
+
+    // `alone`: the registry is still being built and no other thread can
+    // reach it, so the arena needs no atomic bookkeeping.
+    template <class Dependencies>
+    std::optional<ConstantRecord> insert_fields(bool alone, std::string_view name, const RecordFields& fields,
+                                                const Dependencies& dependencies);
+
     [[nodiscard]] Shard& shard_for(std::uint64_t hash) const noexcept;
 
-    common::KeyedStringHash hash_;
+    common::HashKey key_;
     unsigned shard_bits_;
-    std::unique_ptr<Shard[]> shards_;  // NOLINT(cppcoreguidelines-avoid-c-arrays): fixed count, locks are immovable
+    common::Arena arena_;      // owns every block below; shard writers may allocate from it at once
+    Shard* shards_ = nullptr;  // shard_count() shards, in `arena_`
 };
 
 }  // namespace orbalin::formulas

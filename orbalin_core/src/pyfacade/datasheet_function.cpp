@@ -1,5 +1,7 @@
 // py_get_constant: a constant's datasheet, written as JSON text and parsed by
 // json.loads so that its types are exactly those of JSON parsing.
+#include <atomic>
+
 #include "formulas/datasheet.hpp"
 #include "formulas/formulas_registry.hpp"
 #include "pyfacade/arguments.hpp"
@@ -7,6 +9,7 @@
 #include "pyfacade/failure.hpp"
 #include "pyfacade/method_cast.hpp"
 #include "pyfacade/module_functions.hpp"
+#include "pyfacade/name_list.hpp"
 #include "pyfacade/owned_ref.hpp"
 #include "pyfacade/registry_errors.hpp"
 
@@ -15,36 +18,47 @@ namespace {
 
 constexpr OneParameter name_parameter{"py_get_constant()", "name"};
 
-// A new str from UTF-8 bytes, or empty with an error set.
-OwnedRef new_text(std::string_view bytes) noexcept {
-    OwnedRef text = OwnedRef::steal(PyUnicode_FromStringAndSize(bytes.data(), static_cast<Py_ssize_t>(bytes.size())));
-    if (!text) {
-        ensure_error_set();
+// The names "json" and "loads", interned once and kept for the process like
+// the module's types; the import and the lookup still run on every call.
+// Filled by compare-and-swap: a second filler drops its own and uses the stored one.
+std::atomic<PyObject*> json_name{nullptr};
+std::atomic<PyObject*> loads_name{nullptr};
+
+PyObject* interned_name(std::atomic<PyObject*>& slot, const char* text) noexcept {
+    if (PyObject* stored = slot.load(std::memory_order_acquire)) {
+        return stored;
     }
-    return text;
+    PyObject* created = PyUnicode_InternFromString(text);
+    if (created == nullptr) {
+        return ensure_error_set();
+    }
+    PyObject* expected = nullptr;
+    if (!slot.compare_exchange_strong(expected, created, std::memory_order_acq_rel)) {
+        Py_DECREF(created);
+        return expected;
+    }
+    return created;
 }
 
 // json.loads(text), with `json` imported and `loads` looked up afresh: import
 // hooks, sys.modules and a replaced loads are all honoured. New reference or null.
 PyObject* parse_with_json_loads(std::string_view text) noexcept {
-    OwnedRef json = [] {
-        const OwnedRef module_name = new_text("json");
-        return module_name ? OwnedRef::steal(PyImport_Import(module_name.get())) : OwnedRef{};
-    }();
+    PyObject* module_name = interned_name(json_name, "json");
+    PyObject* method = interned_name(loads_name, "loads");
+    if (module_name == nullptr || method == nullptr) {
+        return nullptr;
+    }
+    const OwnedRef json = OwnedRef::steal(PyImport_Import(module_name));
     if (!json) {
         return ensure_error_set();
     }
-    const OwnedRef method = new_text("loads");
-    if (!method) {
-        return nullptr;
-    }
-    const OwnedRef document = new_text(text);
+    const OwnedRef document = OwnedRef::steal(new_str(text));
     if (!document) {
-        return nullptr;
+        return ensure_error_set();
     }
     // args[0] is the receiver; the offset flag lets the call reuse that slot.
     PyObject* call_args[] = {json.get(), document.get()};
-    PyObject* parsed = PyObject_VectorcallMethod(method.get(), call_args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr);
+    PyObject* parsed = PyObject_VectorcallMethod(method, call_args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr);
     if (parsed == nullptr) {
         return ensure_error_set();
     }

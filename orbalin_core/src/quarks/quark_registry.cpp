@@ -45,23 +45,26 @@ QuarkRegistry QuarkRegistry::standard_model() {
 }
 
 void QuarkRegistry::insert(QuarkRecord record) {
-    std::string key = record.name;
-    records_.insert_or_assign(std::move(key), std::move(record));
+    // The map copies the key before it moves the record in.
+    const std::string_view key = record.name;
+    records_.insert_or_assign(key, std::move(record));
 }
 
-std::vector<std::string> QuarkRegistry::sorted_names() const {
-    std::vector<std::string> names;
+std::vector<std::string_view> QuarkRegistry::sorted_name_views() const {
+    std::vector<std::string_view> names;
     names.reserve(records_.size());
-    for (const auto& entry : records_) {
-        names.push_back(entry.first);
-    }
+    records_.for_each([&names](std::string_view key, const QuarkRecord& /*record*/) { names.push_back(key); });
     common::sort_by_bytes(names);
     return names;
 }
 
+std::vector<std::string> QuarkRegistry::sorted_names() const {
+    const std::vector<std::string_view> views = sorted_name_views();
+    return {views.begin(), views.end()};
+}
+
 const QuarkRecord* QuarkRegistry::find(std::string_view name) const {
-    const auto found = records_.find(name);
-    return found == records_.end() ? nullptr : &found->second;
+    return records_.find(name);
 }
 
 }  // namespace orbalin::quarks

@@ -5,10 +5,9 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include "common/keyed_hash.hpp"
+#include "common/flat_text_map.hpp"
 #include "quarks/quark_record.hpp"
 
 namespace orbalin::quarks {
@@ -31,6 +30,10 @@ public:
     // Copies of all names, ascending by unsigned byte value, a prefix first.
     [[nodiscard]] std::vector<std::string> sorted_names() const;
 
+    // The same order, as views of the stored keys: valid until the registry
+    // changes or goes.
+    [[nodiscard]] std::vector<std::string_view> sorted_name_views() const;
+
     [[nodiscard]] std::uint64_t len() const noexcept { return records_.size(); }
 
     // The record stored under `name`, or null.
@@ -39,7 +42,7 @@ public:
 private:
     QuarkRegistry() = default;
 
-    std::unordered_map<std::string, QuarkRecord, common::KeyedStringHash, std::equal_to<>> records_;
+    common::FlatTextMap<QuarkRecord> records_;
 };
 
 // One row of the standard-model table, with its numbers as IEEE-754 bits.
