@@ -31,6 +31,17 @@ N_GEN_TEXT = '{"name":"n_gen","status":"Seed","uncertainty":null,"units":"count"
 assert len(N_GEN_TEXT.encode()) == 79
 
 
+# How much faster than the rebuilding flavour each operation should be; the
+# trivial calls, which are mostly the cost of any call into C, keep 3x.
+SPEEDUP_TARGETS = {
+    "PyFormulasRegistry()": 5.0,
+    "py_list_constants()": 4.0,
+    "py_list_quarks()": 4.0,
+    'py_get_constant("n_gen")': 3.0,
+}
+DEFAULT_SPEEDUP_TARGET = 3.0
+
+
 def operations():
     """(label, {implementation: zero-argument callable}, floor or None, target)."""
     impls = {"native": native, "rebuilding": rebuilding, "idiomatic": idiomatic}
@@ -50,7 +61,7 @@ def operations():
          ("json.loads(79 B)", lambda: loads(N_GEN_TEXT)), 2.0),
         ("PyFormulasRegistry()", each(lambda k, m: m.PyFormulasRegistry), None, None),
         ('r.get("n_gen")', each(lambda k, m: lambda r=registries[k]: r.get("n_gen")),
-         ('dict["n_gen"]', lambda: values["n_gen"]), 3.0),
+         ('dict["n_gen"]', lambda: values["n_gen"]), 2.5),
         ("len(r)", each(lambda k, m: lambda r=registries[k]: len(r)), None, None),
         ("PyFormulasRegistry.version()", each(lambda k, m: m.PyFormulasRegistry.version), None, None),
         ("PyQuarkRegistry()", each(lambda k, m: m.PyQuarkRegistry), None, None),
@@ -109,7 +120,10 @@ def main():
             all_calls["floor"] = floor[1]
         ns = measure(all_calls, args.repeats, args.target_ms / 1000)
         speedup = ns["rebuilding"] / ns["native"]
-        verdicts.append((f"{label}: native at least 3x faster than rebuilding", speedup >= 3.0, f"{speedup:.1f}x"))
+        target = SPEEDUP_TARGETS.get(label, DEFAULT_SPEEDUP_TARGET)
+        verdicts.append(
+            (f"{label}: native at least {target:g}x faster than rebuilding", speedup >= target, f"{speedup:.1f}x")
+        )
         floor_cell = ratio_cell = "-"
         if floor:
             ratio = ns["native"] / ns["floor"]

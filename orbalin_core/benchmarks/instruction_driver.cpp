@@ -31,7 +31,10 @@ FormulasRegistry build(std::size_t shards) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fputs("usage: instruction_driver <build|get|len|sorted_names|sorted_name_views|datasheet|quarks> <runs> [shards]\n", stderr);
+        std::fputs(
+            "usage: instruction_driver <build|get|len|sorted_names|sorted_name_views|datasheet|quarks> <runs> "
+            "[shards]\n",
+            stderr);
         return 2;
     }
     const std::string_view operation = argv[1];

@@ -142,7 +142,8 @@ TEST(Arena, MovingHandsOverEveryBlock) {
     Arena target = std::move(source);
     EXPECT_EQ(text, "kept across the move");
     EXPECT_EQ(target.block_count(), 1U);
-    EXPECT_EQ(source.block_count(), 0U);  // NOLINT(bugprone-use-after-move,clang-analyzer-cplusplus.Move): checked on purpose
+    EXPECT_EQ(source.block_count(),
+              0U);  // NOLINT(bugprone-use-after-move,clang-analyzer-cplusplus.Move): checked on purpose
 }
 
 }  // namespace

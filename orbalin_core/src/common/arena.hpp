@@ -59,8 +59,7 @@ public:
                 }
             }
             Block* grown = new_block(block, padded);
-            if (current_.compare_exchange_strong(block, grown, std::memory_order_acq_rel,
-                                                 std::memory_order_acquire)) {
+            if (current_.compare_exchange_strong(block, grown, std::memory_order_acq_rel, std::memory_order_acquire)) {
                 block = grown;
             } else {
                 ::operator delete(static_cast<void*>(grown));  // another thread grew it first: use theirs

@@ -53,7 +53,9 @@ std::uint64_t load_short(const char* bytes, std::size_t size) noexcept {
     if (size == 0) {
         return 0;
     }
-    const auto byte = [bytes](std::size_t at) { return static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at])); };
+    const auto byte = [bytes](std::size_t at) {
+        return static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at]));
+    };
     return (byte(0) << 16) | (byte(size / 2) << 8) | byte(size - 1);
 }
 

@@ -25,14 +25,21 @@ std::size_t capacity_for(std::uint32_t size) noexcept {
     return std::max<std::size_t>(4, std::bit_ceil(least));
 }
 
-// The arena bytes that the seed table needs besides the shards: one block
-// per record (its view, dependency views and texts, padded as the arena
-// pads), and tables as if all records shared one shard (the worst case,
-// with every smaller table it outgrew). Computed once.
-std::size_t seed_storage_bytes() noexcept {
+// The arena bytes that `records` records need besides the shards, over at
+// most `used_shards` shards, whatever way the hash spreads them.
+// Records: one block each (its view, dependency views and texts, padded as
+// the arena pads). Tables: a shard that ends with k records made tables of
+// 4, 8, ... up to capacity_for(k) slots, fewer than 2 * capacity_for(k) <
+// 2 * (8k/3 + 4) in all; summed over the shards that is under
+// 16/3 * records + 8 per shard used.
+std::size_t table_bytes_bound(std::size_t records, std::size_t used_shards) noexcept {
+    constexpr std::size_t slot_bytes = 16;
+    return slot_bytes * ((16 * records + 2) / 3 + 8 * used_shards);
+}
+
+std::size_t seed_record_bytes() noexcept {
     static const std::size_t bytes = [] {
         constexpr std::size_t pad = alignof(std::max_align_t);
-        constexpr std::size_t slot_bytes = 16;
         std::size_t total = 0;
         for (const DirectSeed& seed : direct_seeds()) {
             total += sizeof(StoredRecord) + seed.name.size() + seed.units.size() + pad;
@@ -41,11 +48,6 @@ std::size_t seed_storage_bytes() noexcept {
             total += sizeof(StoredRecord) + seed.name.size() + seed.units.size() + seed.derivation.size() + pad;
             for (const std::string_view dependency : seed.dependencies) {
                 total += sizeof(std::string_view) + dependency.size();
-            }
-        }
-        for (std::uint32_t size = 1; size <= seed_count; ++size) {
-            if (capacity_for(size) != capacity_for(size - 1)) {
-                total += capacity_for(size) * slot_bytes;
             }
         }
         return total;
@@ -61,7 +63,11 @@ FormulasRegistry FormulasRegistry::new_seeded() {
 
 FormulasRegistry FormulasRegistry::seeded(std::size_t shard_count) {
     const std::size_t shards = std::bit_ceil(shard_count == 0 ? 1 : shard_count);
-    FormulasRegistry registry(shards, shards * sizeof(Shard) + seed_storage_bytes());
+    // Sized so that the build never needs a second block: untouched room
+    // costs nothing but address space.
+    const std::size_t storage =
+        shards * sizeof(Shard) + seed_record_bytes() + table_bytes_bound(seed_count, std::min(shards, seed_count));
+    FormulasRegistry registry(shards, storage);
     for (const DirectSeed& seed : direct_seeds()) {
         const RecordFields fields{seed.units, std::nullopt, seed.value, std::nullopt, ConstantStatus::Seed};
         registry.insert_fields(true, seed.name, fields, std::span<const std::string_view>());
@@ -102,7 +108,8 @@ FormulasRegistry::Shard& FormulasRegistry::shard_for(std::uint64_t hash) const n
     return shards_[static_cast<std::size_t>(index)];
 }
 
-std::optional<ConstantRecord> FormulasRegistry::insert(ConstantRecord record) {  // NOLINT(performance-unnecessary-value-param): taken, as callers hand it over
+std::optional<ConstantRecord> FormulasRegistry::insert(
+    ConstantRecord record) {  // NOLINT(performance-unnecessary-value-param): taken, as callers hand it over
     return insert_fields(false, record.name, RecordFields::of(record), record.dependencies);
 }
 
@@ -179,8 +186,10 @@ std::uint64_t FormulasRegistry::len() const {
 }
 
 std::vector<std::string_view> FormulasRegistry::sorted_name_views() const {
+    // One pass, one shared lock per shard: no counting pass first, which
+    // would lock every shard twice. Room for the seed table up front.
     std::vector<std::string_view> names;
-    names.reserve(static_cast<std::size_t>(len()));  // a hint only: no lock is held across the two passes
+    names.reserve(seed_count);
     for (std::size_t i = 0; i < shard_count(); ++i) {
         const Shard& shard = shards_[i];
         std::shared_lock guard(shard.lock);

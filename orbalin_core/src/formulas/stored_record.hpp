@@ -25,8 +25,7 @@ struct RecordFields {
     ConstantStatus status = ConstantStatus::Seed;
 
     [[nodiscard]] static RecordFields of(const ConstantRecord& record) noexcept {
-        return {record.units,
-                record.derivation ? std::optional<std::string_view>(*record.derivation) : std::nullopt,
+        return {record.units, record.derivation ? std::optional<std::string_view>(*record.derivation) : std::nullopt,
                 record.value, record.uncertainty, record.status};
     }
 };
@@ -65,8 +64,8 @@ template <class Dependencies>
                                                bool name_is_stored, const RecordFields& fields,
                                                const Dependencies& dependencies) {
     std::size_t count = 0;
-    std::size_t text_bytes = (name_is_stored ? 0 : name.size()) + fields.units.size() +
-                             (fields.derivation ? fields.derivation->size() : 0);
+    std::size_t text_bytes =
+        (name_is_stored ? 0 : name.size()) + fields.units.size() + (fields.derivation ? fields.derivation->size() : 0);
     for (const auto& dependency : dependencies) {
         ++count;
         text_bytes += std::string_view(dependency).size();

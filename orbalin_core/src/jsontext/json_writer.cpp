@@ -56,8 +56,15 @@ Value finite_or_null(double number) {
 
 void append_string(std::string& out, std::string_view text) {
     out.push_back('"');
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
+    // Bytes that need no escape are copied in runs, one append per run.
+    std::size_t run = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if (byte >= 0x20 && byte != 0x22 && byte != 0x5C) {
+            continue;
+        }
+        out.append(text.substr(run, at - run));
+        run = at + 1;
         switch (byte) {
             case 0x22:
                 out.append("\\\"");
@@ -81,13 +88,10 @@ void append_string(std::string& out, std::string_view text) {
                 out.append("\\r");
                 break;
             default:
-                if (byte < 0x20) {
-                    append_hex_escape(out, byte);
-                } else {
-                    out.push_back(c);
-                }
+                append_hex_escape(out, byte);
         }
     }
+    out.append(text.substr(run));
     out.push_back('"');
 }
 

@@ -1,16 +1,34 @@
 #include "pyfacade/name_list.hpp"
 
-#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "pyfacade/owned_ref.hpp"
 
 namespace orbalin::pyfacade {
 
+namespace {
+
+// True when no byte has its top bit set; eight bytes at a time.
+bool is_ascii(std::string_view text) noexcept {
+    std::uint64_t seen = 0;
+    std::size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, sizeof word);
+        seen |= word;
+    }
+    for (; at < text.size(); ++at) {
+        seen |= static_cast<unsigned char>(text[at]);
+    }
+    return (seen & 0x8080808080808080ULL) == 0;
+}
+
+}  // namespace
+
 PyObject* new_str(std::string_view text) noexcept {
     const auto size = static_cast<Py_ssize_t>(text.size());
-    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!ascii) {
+    if (!is_ascii(text)) {
         return PyUnicode_FromStringAndSize(text.data(), size);
     }
     PyObject* str = PyUnicode_New(size, 0x7f);
