@@ -1,6 +1,7 @@
 """``python -m tessellarch``, run as a user would run it."""
 
 import json
+import os
 import subprocess
 import sys
 
@@ -47,3 +48,25 @@ def test_unknown_option_is_refused():
     with pytest.raises(subprocess.CalledProcessError) as caught:
         run("--nope")
     assert caught.value.returncode == 2
+
+
+def test_version_option():
+    assert run("--version") == f"tessellarch {_orbalin_core.__version__}\n"
+
+
+@pytest.mark.parametrize(
+    "stdout, reason",
+    [("closed", "standard output is closed"), ("/dev/full", "No space left on device")],
+)
+@pytest.mark.parametrize("args", [[], ["--json"]], ids=["table", "json"])
+def test_an_unwritable_stdout_is_one_line_and_status_1(stdout, reason, args):
+    command = [sys.executable, "-m", "tessellarch", *args]
+    if stdout == "closed":
+        # The child starts with descriptor 1 closed, as after `>&-`.
+        result = subprocess.run(command, stdout=None, stderr=subprocess.PIPE, text=True, timeout=60,
+                                preexec_fn=lambda: os.close(1))
+    else:
+        with open(stdout, "w") as full:
+            result = subprocess.run(command, stdout=full, stderr=subprocess.PIPE, text=True, timeout=60)
+    assert result.returncode == 1
+    assert result.stderr == f"python -m tessellarch: cannot write the report: {reason}\n"

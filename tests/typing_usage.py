@@ -8,7 +8,7 @@ from tessellarch import _orbalin_core as core
 if TYPE_CHECKING:
     from typing_extensions import assert_type
 
-    from tessellarch._orbalin_core import ConstantDatasheet
+    from tessellarch.datasheet import ConstantDatasheet
 
     sheet = core.py_get_constant("n_gen")
     assert_type(sheet, ConstantDatasheet)

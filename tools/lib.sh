@@ -30,6 +30,29 @@ need_debian_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
+# GoogleTest for the native tests: used when CMake can find it already (a
+# system package, GTEST_ROOT, CMAKE_PREFIX_PATH); else installed with apt-get
+# where there is one; else one line says what to install.
+have_gtest() {
+    local probe
+    probe=$(mktemp -d)
+    printf 'cmake_minimum_required(VERSION 3.21)\nproject(probe CXX)\nfind_package(GTest REQUIRED)\n' >"$probe/CMakeLists.txt"
+    cmake -S "$probe" -B "$probe/build" >/dev/null 2>&1
+    local status=$?
+    rm -rf "$probe"
+    return $status
+}
+
+need_gtest() {
+    have_gtest && return 0
+    if command -v apt-get >/dev/null && command -v dpkg-query >/dev/null; then
+        need_debian_packages libgtest-dev
+        return 0
+    fi
+    echo "GoogleTest not found: install it (Debian/Ubuntu libgtest-dev, Fedora gtest-devel, Homebrew googletest) or set GTEST_ROOT" >&2
+    exit 1
+}
+
 need_python_tools() {
     "$python" -m pip install -q --disable-pip-version-check "$@"
 }

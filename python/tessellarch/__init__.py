@@ -3,4 +3,6 @@
 The accelerated core lives in the native submodule ``tessellarch._orbalin_core``.
 """
 
-__version__ = "2.3.0"
+from tessellarch._orbalin_core import __version__
+
+__all__ = ["__version__"]

@@ -7,6 +7,7 @@ CKM matrix; ``--json`` prints the same data as one JSON document.
 from __future__ import annotations
 
 import argparse
+import errno
 import json
 import math
 import os
@@ -14,7 +15,7 @@ import sys
 from collections.abc import Sequence
 from typing import Any
 
-from tessellarch import _orbalin_core
+from tessellarch import __version__, _orbalin_core
 
 UNITARITY_TOLERANCE = 1e-12
 COLUMNS = ("name", "status", "value", "units", "uncertainty")
@@ -75,23 +76,42 @@ def render(report: dict[str, Any]) -> str:
     return "\n".join(lines)
 
 
+def write_report(text: str) -> None:
+    stream = sys.stdout
+    if stream is None:  # started with standard output closed
+        raise OSError(errno.EBADF, "standard output is closed")
+    stream.write(text)
+    stream.flush()
+
+
+def silence_stdout() -> None:
+    """Points standard output at devnull, so that the interpreter's last
+    flush at exit cannot fail a second time and print a traceback."""
+    devnull = os.open(os.devnull, os.O_WRONLY)
+    try:
+        os.dup2(devnull, 1)
+    finally:
+        os.close(devnull)
+
+
 def main(argv: Sequence[str] | None = None) -> int:
     parser = argparse.ArgumentParser(prog="python -m tessellarch", description=__doc__.splitlines()[0])
     parser.add_argument("--json", action="store_true", help="print the report as JSON, for scripts")
+    parser.add_argument("--version", action="version", version=f"tessellarch {__version__}")
     args = parser.parse_args(argv)
     report = collect()
+    text = json.dumps(report, indent=2) if args.json else render(report)
     try:
-        if args.json:
-            json.dump(report, sys.stdout, indent=2)
-            sys.stdout.write("\n")
-        else:
-            print(render(report))
-        sys.stdout.flush()
+        write_report(text + "\n")
     except BrokenPipeError:
-        # The reader went away (`| head`). Point stdout at devnull so the
-        # interpreter's final flush does not fail a second time.
-        devnull = os.open(os.devnull, os.O_WRONLY)
-        os.dup2(devnull, sys.stdout.fileno())
+        # The reader went away (`| head`): nothing more to say to anyone.
+        silence_stdout()
+        return 1
+    except OSError as error:
+        # Closed or full: one line, no traceback.
+        silence_stdout()
+        reason = error.strerror or str(error)
+        print(f"python -m tessellarch: cannot write the report: {reason}", file=sys.stderr)
         return 1
     return 0
 

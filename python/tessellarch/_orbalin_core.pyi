@@ -1,6 +1,8 @@
 """Type information for the native core ``tessellarch._orbalin_core``."""
 
-from typing import Final, Literal, SupportsFloat, SupportsIndex, TypedDict, final
+from typing import Final, SupportsFloat, SupportsIndex, final
+
+from tessellarch.datasheet import ConstantDatasheet
 
 __all__ = [
     "PyFormulasRegistry",
@@ -13,15 +15,6 @@ __all__ = [
 ]
 
 __version__: Final[str]
-
-class ConstantDatasheet(TypedDict):
-    """What ``py_get_constant`` returns; keys always in this order."""
-
-    name: str
-    status: Literal["Seed", "Cached", "Pending", "External"]
-    uncertainty: float | None
-    units: str
-    value: float | None
 
 @final
 class PyFormulasRegistry:

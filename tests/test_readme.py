@@ -1,0 +1,27 @@
+"""The README's tour of the API is run as a doctest, so the front page
+cannot drift from what the installed module does."""
+
+import doctest
+import pathlib
+import re
+
+README = pathlib.Path(__file__).resolve().parent.parent / "README.md"
+
+
+def pycon_blocks():
+    return re.findall(r"```pycon\n(.*?)```", README.read_text(encoding="utf-8"), flags=re.DOTALL)
+
+
+def test_the_readme_has_a_tour():
+    assert pycon_blocks(), "no ```pycon block in the README"
+
+
+def test_every_example_of_the_tour_holds():
+    parser = doctest.DocTestParser()
+    runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
+    for number, block in enumerate(pycon_blocks()):
+        test = parser.get_doctest(block, {}, f"README.md pycon block {number}", str(README), 0)
+        runner.run(test)
+    results = runner.summarize(verbose=False)
+    assert results.failed == 0, f"{results.failed} of {results.attempted} README examples failed"
+    assert results.attempted >= 10  # the tour parsed as examples, not as prose
