@@ -1,5 +1,8 @@
 """Many Python threads calling every public operation at once, each result checked."""
 
+import subprocess
+import sys
+import textwrap
 import threading
 import time
 
@@ -64,3 +67,35 @@ def test_threads_share_instances_and_call_everything():
         thread.join()
     assert failures == []
     assert all(count > 0 for count in rounds)
+
+
+def test_first_imports_racing_in_threads_share_one_module():
+    # A fresh interpreter, so the module's process-wide objects (its cache,
+    # types, InternalFailure) are made while eight threads race for them.
+    code = textwrap.dedent(
+        """
+        import importlib, threading
+        start = threading.Barrier(8)
+        seen = []
+
+        def worker():
+            start.wait()
+            core = importlib.import_module("tessellarch._orbalin_core")
+            try:
+                core.py_get_constant("")
+            except BaseException as error:
+                failure = type(error)
+            seen.append((core, core.PyFormulasRegistry, failure, len(core.PyFormulasRegistry())))
+
+        threads = [threading.Thread(target=worker) for _ in range(8)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        assert len(seen) == 8 and len(set(seen)) == 1, seen
+        print("one module")
+        """
+    )
+    child = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    assert child.returncode == 0, child.stderr
+    assert child.stdout == "one module\n"

@@ -55,3 +55,41 @@ copy_checkout_into_debian_root() {
     git -C "$root" ls-files -z --cached --others --exclude-standard |
         (cd "$root" && tar --null --ignore-failed-read -cf - -T - 2>/dev/null) | tar -xf - -C "$target"
 }
+
+# make_debian_root_venv <python in the root> <venv dir in the root>: a venv
+# with pip, made once. pip comes from Debian's own wheel of it, so an
+# interpreter built without ensurepip works too.
+make_debian_root_venv() {
+    need_debian_root python3-pip-whl
+    in_debian_root "
+        [ -x $2/bin/python ] && exit 0
+        $1 -m venv --without-pip $2
+        $2/bin/python \$(ls /usr/share/python-wheels/pip-*.whl | head -n 1)/pip install -q pip"
+}
+
+# The free-threaded interpreter: Debian's CPython 3.13 source, configured with
+# --disable-gil, built once into the root (a few minutes) and reused.
+freethreaded_version=3.13.15
+freethreaded_debian_version=$freethreaded_version-1
+freethreaded_prefix=/opt/python-3.13t
+freethreaded_python=$freethreaded_prefix/bin/python3.13t
+
+need_freethreaded_python() {
+    need_debian_root g++ make xz-utils pkg-config libssl-dev zlib1g-dev libffi-dev
+    [ -x "$debian_root$freethreaded_python" ] && return 0
+    say "building CPython $freethreaded_version with --disable-gil in the Debian unstable root"
+    echo "deb-src $debian_mirror unstable main" >"$debian_root/etc/apt/sources.list.d/unstable-sources.list"
+    in_debian_root "
+        ${debian_apt[*]} update -qq
+        mkdir -p /opt/src && cd /opt/src
+        [ -f python3.13_$freethreaded_version.orig.tar.xz ] ||
+            ${debian_apt[*]} source --download-only python3.13=$freethreaded_debian_version >/dev/null 2>&1
+        rm -rf Python-$freethreaded_version && tar -xf python3.13_$freethreaded_version.orig.tar.xz
+        cd Python-$freethreaded_version
+        ./configure -q --disable-gil --without-ensurepip --prefix=$freethreaded_prefix >/opt/src/configure.log 2>&1
+        make -s -j2 >/opt/src/make.log 2>&1
+        make -s install >/opt/src/install.log 2>&1" || {
+        tail -n 30 "$debian_root"/opt/src/*.log
+        return 1
+    }
+}

@@ -30,6 +30,33 @@ need_debian_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
+# Every CPython release the package supports is tested; one missing fails.
+# Those this machine's distribution lacks come from Debian unstable
+# (tools/debian-root.sh).
+pyenv_pythons=(3.10 3.11 3.12 3.13)
+debian_pythons=(3.14 3.15)
+
+# The newest pyenv installation of each of pyenv_pythons, one prefix per
+# line; fails naming the versions it cannot find.
+pyenv_prefixes() {
+    local pyenv_root prefixes=() missing=()
+    pyenv_root=$(pyenv root 2>/dev/null || echo "$HOME/.pyenv")
+    for minor in "${pyenv_pythons[@]}"; do
+        local found="" candidate patch
+        for candidate in "$pyenv_root/versions/$minor".*; do
+            patch=${candidate##*/"$minor".}
+            [[ $patch =~ ^[0-9]+$ ]] || continue
+            [ -z "$found" ] || [ "$patch" -gt "${found##*.}" ] && found=$candidate
+        done
+        if [ -n "$found" ]; then prefixes+=("$found"); else missing+=("$minor"); fi
+    done
+    if [ ${#missing[@]} -ne 0 ]; then
+        echo "CPython ${missing[*]} missing under $pyenv_root/versions (pyenv install ${missing[*]})" >&2
+        return 1
+    fi
+    printf '%s\n' "${prefixes[@]}"
+}
+
 # GoogleTest for the native tests: used when CMake can find it already (a
 # system package, GTEST_ROOT, CMAKE_PREFIX_PATH); else installed with apt-get
 # where there is one; else one line says what to install.

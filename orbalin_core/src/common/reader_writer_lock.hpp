@@ -30,6 +30,8 @@ public:
     ~ReaderWriterLock() = default;
     ReaderWriterLock(const ReaderWriterLock&) = delete;
     ReaderWriterLock& operator=(const ReaderWriterLock&) = delete;
+    ReaderWriterLock(ReaderWriterLock&&) = delete;
+    ReaderWriterLock& operator=(ReaderWriterLock&&) = delete;
 
     void lock_shared() noexcept {
         for (;;) {

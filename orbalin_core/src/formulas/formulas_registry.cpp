@@ -66,7 +66,7 @@ FormulasRegistry FormulasRegistry::seeded(std::size_t shard_count) {
     // Sized so that the build never needs a second block: untouched room
     // costs nothing but address space.
     const std::size_t storage =
-        shards * sizeof(Shard) + seed_record_bytes() + table_bytes_bound(seed_count, std::min(shards, seed_count));
+        shard_storage_bytes(shards) + seed_record_bytes() + table_bytes_bound(seed_count, std::min(shards, seed_count));
     FormulasRegistry registry(shards, storage);
     for (const DirectSeed& seed : direct_seeds()) {
         const RecordFields fields{seed.units, std::nullopt, seed.value, std::nullopt, ConstantStatus::Seed};
@@ -84,19 +84,30 @@ FormulasRegistry::FormulasRegistry(std::size_t shard_count) : FormulasRegistry(s
 FormulasRegistry::FormulasRegistry(std::size_t shard_count, std::size_t storage_hint)
     : key_(common::fresh_hash_key()),
       shard_bits_(static_cast<unsigned>(std::countr_zero(std::bit_ceil(shard_count == 0 ? 1 : shard_count)))),
-      arena_(std::max(storage_hint, FormulasRegistry::shard_count() * sizeof(Shard))),
-      shards_(arena_.make_array<Shard>(FormulasRegistry::shard_count(), true)) {}
+      arena_(std::max(storage_hint, shard_storage_bytes(FormulasRegistry::shard_count()))),
+      shard_stride_(shard_stride_for(FormulasRegistry::shard_count())) {
+    const std::size_t count = FormulasRegistry::shard_count();
+    auto* raw = static_cast<std::byte*>(arena_.allocate_alone(shard_storage_bytes(count), alignof(Shard)));
+    const auto address = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t aligned = (address + shard_stride_ - 1) & ~(static_cast<std::uintptr_t>(shard_stride_) - 1);
+    shards_ = raw + (aligned - address);
+    for (std::size_t i = 0; i < count; ++i) {
+        new (shards_ + i * shard_stride_) Shard();
+    }
+}
 
 FormulasRegistry::FormulasRegistry(FormulasRegistry&& other) noexcept
     : key_(other.key_),
       shard_bits_(other.shard_bits_),
       arena_(std::move(other.arena_)),
+      shard_stride_(other.shard_stride_),
       shards_(std::exchange(other.shards_, nullptr)) {}
 
 FormulasRegistry& FormulasRegistry::operator=(FormulasRegistry&& other) noexcept {
     key_ = other.key_;
     shard_bits_ = other.shard_bits_;
     arena_ = std::move(other.arena_);
+    shard_stride_ = other.shard_stride_;
     shards_ = std::exchange(other.shards_, nullptr);
     return *this;
 }
@@ -105,7 +116,7 @@ FormulasRegistry::Shard& FormulasRegistry::shard_for(std::uint64_t hash) const n
     // The top bits pick the shard and the low bits the slot, so the two
     // choices stay independent.
     const std::uint64_t index = shard_bits_ == 0 ? 0 : hash >> (64 - shard_bits_);
-    return shards_[static_cast<std::size_t>(index)];
+    return shard_at(static_cast<std::size_t>(index));
 }
 
 std::optional<ConstantRecord> FormulasRegistry::insert(
@@ -179,8 +190,9 @@ common::Result<ConstantRecord, RegistryError> FormulasRegistry::get(std::string_
 std::uint64_t FormulasRegistry::len() const {
     std::uint64_t total = 0;
     for (std::size_t i = 0; i < shard_count(); ++i) {
-        std::shared_lock guard(shards_[i].lock);
-        total += shards_[i].size;
+        const Shard& shard = shard_at(i);
+        std::shared_lock guard(shard.lock);
+        total += shard.size;
     }
     return total;
 }
@@ -191,7 +203,7 @@ std::vector<std::string_view> FormulasRegistry::sorted_name_views() const {
     std::vector<std::string_view> names;
     names.reserve(seed_count);
     for (std::size_t i = 0; i < shard_count(); ++i) {
-        const Shard& shard = shards_[i];
+        const Shard& shard = shard_at(i);
         std::shared_lock guard(shard.lock);
         const std::size_t capacity = capacity_for(shard.size);
         for (std::size_t at = 0; at < capacity; ++at) {

@@ -1,7 +1,9 @@
 // The constants registry: a sharded concurrent map from name to record.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -101,11 +103,28 @@ private:
                                                 const Dependencies& dependencies);
 
     [[nodiscard]] Shard& shard_for(std::uint64_t hash) const noexcept;
+    [[nodiscard]] Shard& shard_at(std::size_t index) const noexcept {
+        return *std::launder(reinterpret_cast<Shard*>(shards_ + index * shard_stride_));
+    }
+
+    // Up to this many shards, each gets a cache line of its own, so that
+    // readers of different shards on different cores never write to the
+    // same line (their shared locks are writes). Beyond it the 16-byte
+    // headers are packed, so a build's cost does not grow with the host.
+    static constexpr std::size_t cache_line = 64;
+    static constexpr std::size_t padded_shard_limit = 64;
+    [[nodiscard]] static std::size_t shard_stride_for(std::size_t shard_count) noexcept {
+        return shard_count <= padded_shard_limit ? cache_line : sizeof(Shard);
+    }
+    [[nodiscard]] static std::size_t shard_storage_bytes(std::size_t shard_count) noexcept {
+        return shard_count * shard_stride_for(shard_count) + cache_line;  // room to align the first shard
+    }
 
     common::HashKey key_;
     unsigned shard_bits_;
-    common::Arena arena_;      // owns every block below; shard writers may allocate from it at once
-    Shard* shards_ = nullptr;  // shard_count() shards, in `arena_`
+    common::Arena arena_;          // owns every block below; shard writers may allocate from it at once
+    std::size_t shard_stride_;     // bytes from one shard to the next
+    std::byte* shards_ = nullptr;  // shard_count() shards, in `arena_`
 };
 
 }  // namespace orbalin::formulas

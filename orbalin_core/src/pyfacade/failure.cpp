@@ -1,5 +1,6 @@
 #include "pyfacade/failure.hpp"
 
+#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -21,8 +22,9 @@ constexpr const char* internal_failure_doc =
     "of being swallowed by an `except Exception` clause.";
 
 // Owned by the process: created once, never released (the module cannot be
-// unloaded, and instances may outlive any one import).
-PyObject* internal_failure = nullptr;
+// unloaded, and instances may outlive any one import). Published by
+// compare-and-swap, since two threads may create it at once.
+std::atomic<PyObject*> internal_failure{nullptr};
 
 // "pyfacade/<file>" from the full path the compiler recorded.
 std::string_view source_file_in_pyfacade(std::string_view path) {
@@ -80,22 +82,22 @@ void chain_to_raised(OwnedRef earlier, Chain how) noexcept {
 }  // namespace
 
 PyObject* internal_failure_class() noexcept {
-    if (internal_failure != nullptr) {
-        return internal_failure;
+    if (PyObject* stored = internal_failure.load(std::memory_order_acquire)) {
+        return stored;
     }
     PyObject* created = PyErr_NewExceptionWithDoc("tessellarch._orbalin_core.InternalFailure", internal_failure_doc,
                                                   PyExc_BaseException, nullptr);
     if (created == nullptr) {
         return ensure_error_set();
     }
-    // Creating the class can run Python code (a metaclass hook); should
-    // another caller have filled the slot meanwhile, keep the stored one.
-    if (internal_failure != nullptr) {
+    // Creating the class can run Python code (a metaclass hook), and without
+    // a GIL another thread can be here too: the first to publish wins.
+    PyObject* expected = nullptr;
+    if (!internal_failure.compare_exchange_strong(expected, created, std::memory_order_acq_rel)) {
         Py_DECREF(created);
-        return internal_failure;
+        return expected;
     }
-    internal_failure = created;
-    return internal_failure;
+    return created;
 }
 
 PyObject* fail_check(std::string_view text, SourceLocation where) noexcept {

@@ -37,8 +37,10 @@ PyModuleDef module_definition{
 // The interpreter that first imported the module; -1 until then.
 std::atomic<std::int64_t> recorded_interpreter{-1};
 
-// One strong reference, owned by the process for its whole life.
-PyObject* cached_module = nullptr;
+// One strong reference, owned by the process for its whole life. Published
+// by compare-and-swap: on a free-threaded build two threads can run the
+// module body at once, and the second then returns the first one's module.
+std::atomic<PyObject*> cached_module{nullptr};
 
 // Both steps below stop at the first failure; the error is pending then.
 bool add_function(PyObject* module, PyMethodDef* entry) {
@@ -95,17 +97,30 @@ PyObject* initialise() {
     if (!claim_interpreter()) {
         return nullptr;
     }
-    if (cached_module != nullptr) {
-        return Py_NewRef(cached_module);
+    if (PyObject* stored = cached_module.load(std::memory_order_acquire)) {
+        return Py_NewRef(stored);
     }
     OwnedRef module = OwnedRef::steal(PyModule_Create2(&module_definition, PYTHON_API_VERSION));
     if (!module) {
         return ensure_error_set();
     }
+#ifdef Py_GIL_DISABLED
+    // Every process-wide slot is an atomic filled by compare-and-swap (the
+    // interpreter claim, this cache, the types, InternalFailure, the interned
+    // names) or a magic static (the shard count); registries are immutable
+    // once built and read under their shard locks. No GIL is needed.
+    if (PyUnstable_Module_SetGIL(module.get(), Py_MOD_GIL_NOT_USED) != 0) {
+        return ensure_error_set();
+    }
+#endif
     if (!run_module_body(module.get())) {
         return nullptr;  // `module` is released; the next import starts afresh
     }
-    cached_module = Py_NewRef(module.get());
+    PyObject* expected = nullptr;
+    if (!cached_module.compare_exchange_strong(expected, module.get(), std::memory_order_acq_rel)) {
+        return Py_NewRef(expected);  // another thread's body finished first; ours is released
+    }
+    Py_INCREF(module.get());  // the cache's reference
     return module.release();
 }
 

@@ -22,6 +22,7 @@
 
 #include <Python.h>
 
+#include <atomic>
 #include <cstdint>
 #include <new>
 #include <utility>
@@ -57,8 +58,8 @@ public:
     // The type object, created on first use and kept for the process.
     // Borrowed; null with an error set when it cannot be created.
     static PyTypeObject* type() noexcept {
-        if (type_ != nullptr) {
-            return type_;
+        if (PyTypeObject* stored = type_.load(std::memory_order_acquire)) {
+            return stored;
         }
         PyType_Slot slots[] = {
             {Py_tp_base, &PyBaseObject_Type},
@@ -83,12 +84,16 @@ public:
         if (created == nullptr) {
             return nullptr;
         }
-        if (type_ != nullptr) {  // filled meanwhile: keep the stored one
+        // Two threads may get here at once (no GIL on a free-threaded build, or
+        // Python code run by the type machinery): the first to publish wins,
+        // the other drops its own type and uses the stored one.
+        PyTypeObject* expected = nullptr;
+        auto* made = reinterpret_cast<PyTypeObject*>(created);
+        if (!type_.compare_exchange_strong(expected, made, std::memory_order_acq_rel)) {
             Py_DECREF(created);
-            return type_;
+            return expected;
         }
-        type_ = reinterpret_cast<PyTypeObject*>(created);  // owned by the process
-        return type_;
+        return made;  // owned by the process
     }
 
     // A new instance of `type` owning `value`; null with the allocation error
@@ -196,7 +201,7 @@ private:
         });
     }
 
-    static inline PyTypeObject* type_ = nullptr;
+    static inline std::atomic<PyTypeObject*> type_{nullptr};
 };
 
 }  // namespace orbalin::pyfacade
