@@ -93,3 +93,17 @@ need_freethreaded_python() {
         return 1
     }
 }
+
+# install_and_test_in_debian_root <venv in the root> [pytest options...]: the
+# checkout (copied to /src) installed into that venv with warnings as
+# errors, then the whole suite from a scratch directory.
+install_and_test_in_debian_root() {
+    local venv=$1
+    shift
+    in_debian_root "
+        $venv/bin/python -m pip install -q --disable-pip-version-check pytest
+        $venv/bin/python -m pip install -q --disable-pip-version-check --force-reinstall --no-deps \\
+            --config-settings=cmake.define.ORBALIN_WARNINGS_AS_ERRORS=ON /src
+        cd \$(mktemp -d)
+        $venv/bin/python -m pytest -c /src/pyproject.toml --rootdir /src -p no:cacheprovider $* /src/tests -q"
+}

@@ -97,7 +97,7 @@ TEST(Arena, BlocksAreAlignedAndEarlierDataSurvivesGrowth) {
     Arena arena(64);
     std::vector<std::string_view> copies;
     for (int i = 0; i < 200; ++i) {
-        auto* word = static_cast<std::uint64_t*>(arena.allocate(sizeof(std::uint64_t), alignof(std::uint64_t)));
+        auto* word = static_cast<std::uint64_t*>(arena.allocate(sizeof(std::uint64_t)));
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(word) % alignof(std::uint64_t), 0U);
         *word = static_cast<std::uint64_t>(i);
         copies.push_back(copy_into(arena, "text " + std::to_string(i), false));
@@ -106,7 +106,7 @@ TEST(Arena, BlocksAreAlignedAndEarlierDataSurvivesGrowth) {
     for (int i = 0; i < 200; ++i) {
         EXPECT_EQ(copies[static_cast<std::size_t>(i)], "text " + std::to_string(i));
     }
-    auto* large = static_cast<char*>(arena.allocate(10000, 1));  // larger than any block so far
+    auto* large = static_cast<char*>(arena.allocate(10000));  // larger than any block so far
     large[9999] = 'x';
     EXPECT_TRUE(copy_into(arena, "", true).empty());
 }

@@ -44,11 +44,11 @@ public:
     Arena& operator=(const Arena&) = delete;
     ~Arena() { release(); }
 
-    // `size` bytes aligned for `alignment` (a power of two up to
-    // alignof(std::max_align_t)), uninitialised. Safe to call from several
-    // threads at once. Throws std::bad_alloc.
-    [[nodiscard]] void* allocate(std::size_t size, std::size_t alignment) {
-        const std::size_t padded = round_up(size, alignment);
+    // `size` bytes aligned for any type up to alignof(std::max_align_t),
+    // uninitialised. Safe to call from several threads at once. Throws
+    // std::bad_alloc.
+    [[nodiscard]] void* allocate(std::size_t size) {
+        const std::size_t padded = round_up(size);
         Block* block = current_.load(std::memory_order_acquire);
         for (;;) {
             if (block != nullptr) {
@@ -68,8 +68,8 @@ public:
     }
 
     // The same, for an owner that no other thread can reach.
-    [[nodiscard]] void* allocate_alone(std::size_t size, std::size_t alignment) {
-        const std::size_t padded = round_up(size, alignment);
+    [[nodiscard]] void* allocate_alone(std::size_t size) {
+        const std::size_t padded = round_up(size);
         Block* block = current_.load(std::memory_order_relaxed);
         if (block == nullptr || block->used.load(std::memory_order_relaxed) + padded > block->capacity) {
             block = new_block(block, padded);
@@ -80,12 +80,18 @@ public:
         return block->bytes() + at;
     }
 
+    // One of the two above: `alone` says whether other threads can reach the arena.
+    [[nodiscard]] void* allocate_as(bool alone, std::size_t size) {
+        return alone ? allocate_alone(size) : allocate(size);
+    }
+
     // `count` value-initialised objects of a trivially destructible type:
     // the arena never runs destructors.
     template <class T>
     [[nodiscard]] T* make_array(std::size_t count, bool alone) {
         static_assert(std::is_trivially_destructible_v<T>);
-        void* memory = alone ? allocate_alone(sizeof(T) * count, alignof(T)) : allocate(sizeof(T) * count, alignof(T));
+        static_assert(alignof(T) <= alignof(std::max_align_t));
+        void* memory = allocate_as(alone, sizeof(T) * count);
         auto* first = static_cast<T*>(memory);
         for (std::size_t i = 0; i < count; ++i) {
             new (first + i) T();  // one by one: array placement new may want room of its own
@@ -111,7 +117,7 @@ private:
         std::byte* bytes() noexcept { return reinterpret_cast<std::byte*>(this + 1); }
     };
 
-    static constexpr std::size_t round_up(std::size_t size, std::size_t /*alignment*/) noexcept {
+    static constexpr std::size_t round_up(std::size_t size) noexcept {
         constexpr std::size_t unit = alignof(std::max_align_t);
         return (size + unit - 1) & ~(unit - 1);
     }
@@ -120,7 +126,7 @@ private:
     // blocks grow geometrically after the first.
     Block* new_block(Block* previous, std::size_t at_least) {
         std::size_t size = previous == nullptr ? first_block_ : previous->capacity * 2;
-        size = round_up(size > at_least ? size : at_least, 1);
+        size = round_up(size > at_least ? size : at_least);
         void* memory = ::operator new(sizeof(Block) + size);
         return new (memory) Block{previous, size, {0}};
     }
@@ -143,7 +149,7 @@ private:
     if (text.empty()) {
         return {};
     }
-    auto* at = static_cast<char*>(alone ? arena.allocate_alone(text.size(), 1) : arena.allocate(text.size(), 1));
+    auto* at = static_cast<char*>(arena.allocate_as(alone, text.size()));
     std::memcpy(at, text.data(), text.size());
     return {at, text.size()};
 }

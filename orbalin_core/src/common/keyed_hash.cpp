@@ -26,22 +26,27 @@ std::uint64_t fold_multiply(std::uint64_t a, std::uint64_t b) noexcept {
     return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
 }
 
-std::uint64_t load_le64(const char* bytes) noexcept {
-    std::uint64_t word = 0;
+// A little-endian word of sizeof(Word) bytes, widened to 64 bits.
+template <class Word>
+std::uint64_t load_le(const char* bytes) noexcept {
+    Word word = 0;
     std::memcpy(&word, bytes, sizeof word);
     if constexpr (std::endian::native == std::endian::big) {
-        word = __builtin_bswap64(word);
+        if constexpr (sizeof word == 8) {
+            word = __builtin_bswap64(word);
+        } else {
+            word = __builtin_bswap32(word);
+        }
     }
     return word;
 }
 
+std::uint64_t load_le64(const char* bytes) noexcept {
+    return load_le<std::uint64_t>(bytes);
+}
+
 std::uint64_t load_le32(const char* bytes) noexcept {
-    std::uint32_t word = 0;
-    std::memcpy(&word, bytes, sizeof word);
-    if constexpr (std::endian::native == std::endian::big) {
-        word = __builtin_bswap32(word);
-    }
-    return word;
+    return load_le<std::uint32_t>(bytes);
 }
 
 // 0 to 7 bytes as one word. Loads may overlap: the length is mixed in

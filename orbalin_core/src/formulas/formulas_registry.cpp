@@ -87,12 +87,20 @@ FormulasRegistry::FormulasRegistry(std::size_t shard_count, std::size_t storage_
       arena_(std::max(storage_hint, shard_storage_bytes(FormulasRegistry::shard_count()))),
       shard_stride_(shard_stride_for(FormulasRegistry::shard_count())) {
     const std::size_t count = FormulasRegistry::shard_count();
-    auto* raw = static_cast<std::byte*>(arena_.allocate_alone(shard_storage_bytes(count), alignof(Shard)));
+    auto* raw = static_cast<std::byte*>(arena_.allocate_alone(shard_storage_bytes(count)));
     const auto address = reinterpret_cast<std::uintptr_t>(raw);
     const std::uintptr_t aligned = (address + shard_stride_ - 1) & ~(static_cast<std::uintptr_t>(shard_stride_) - 1);
     shards_ = raw + (aligned - address);
-    for (std::size_t i = 0; i < count; ++i) {
-        new (shards_ + i * shard_stride_) Shard();
+    if (shard_stride_ == sizeof(Shard)) {
+        // Packed, with a stride the compiler knows: the loop becomes a memset.
+        auto* first = reinterpret_cast<Shard*>(shards_);
+        for (std::size_t i = 0; i < count; ++i) {
+            new (first + i) Shard();
+        }
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            new (shards_ + i * shard_stride_) Shard();
+        }
     }
 }
 
@@ -124,6 +132,18 @@ std::optional<ConstantRecord> FormulasRegistry::insert(
     return insert_fields(false, record.name, RecordFields::of(record), record.dependencies);
 }
 
+inline FormulasRegistry::Slot* FormulasRegistry::probe(Slot* slots, std::size_t capacity, std::uint64_t hash,
+                                                       std::string_view name) noexcept {
+    // At most 3/4 full, so the walk always meets a free slot.
+    const std::size_t mask = capacity - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        Slot& slot = slots[at];
+        if (slot.record == nullptr || (slot.hash == hash && slot.record->name == name)) {
+            return &slot;
+        }
+    }
+}
+
 template <class Dependencies>
 std::optional<ConstantRecord> FormulasRegistry::insert_fields(bool alone, std::string_view name,
                                                               const RecordFields& fields,
@@ -133,38 +153,25 @@ std::optional<ConstantRecord> FormulasRegistry::insert_fields(bool alone, std::s
     std::unique_lock guard(shard.lock);
     // Everything that can fail (the arena allocations) happens before the
     // table changes, so a failed insert leaves the shard as it was.
-    std::size_t mask = capacity_for(shard.size) - 1;
-    std::size_t at = hash & mask;
-    for (; shard.slots != nullptr && shard.slots[at].record != nullptr; at = (at + 1) & mask) {
-        Slot& slot = shard.slots[at];
-        if (slot.hash == hash && slot.record->name == name) {
-            std::optional<ConstantRecord> previous(slot.record->to_record());
-            slot.record = store_record(arena_, alone, slot.record->name, true, fields, dependencies);
-            return previous;
-        }
+    const std::size_t capacity = capacity_for(shard.size);
+    Slot* target = capacity == 0 ? nullptr : probe(shard.slots, capacity, hash, name);
+    if (target != nullptr && target->record != nullptr) {
+        std::optional<ConstantRecord> previous(target->record->to_record());
+        target->record = store_record(arena_, alone, target->record->name, true, fields, dependencies);
+        return previous;
     }
     const StoredRecord* stored = store_record(arena_, alone, name, false, fields, dependencies);
-    const std::size_t capacity = capacity_for(shard.size + 1);
-    if (capacity != capacity_for(shard.size)) {
-        Slot* grown = arena_.make_array<Slot>(capacity, alone);
-        const std::size_t old_capacity = capacity_for(shard.size);
-        for (std::size_t i = 0; i < old_capacity; ++i) {
+    if (const std::size_t grown_capacity = capacity_for(shard.size + 1); grown_capacity != capacity) {
+        Slot* grown = arena_.make_array<Slot>(grown_capacity, alone);
+        for (std::size_t i = 0; i < capacity; ++i) {
             if (const Slot& moving = shard.slots[i]; moving.record != nullptr) {
-                std::size_t to = moving.hash & (capacity - 1);
-                while (grown[to].record != nullptr) {
-                    to = (to + 1) & (capacity - 1);
-                }
-                grown[to] = moving;
+                *probe(grown, grown_capacity, moving.hash, moving.record->name) = moving;
             }
         }
         shard.slots = grown;  // the outgrown table stays in the arena until the registry goes
-        mask = capacity - 1;
-        at = hash & mask;
-        while (shard.slots[at].record != nullptr) {
-            at = (at + 1) & mask;
-        }
+        target = probe(grown, grown_capacity, hash, name);
     }
-    shard.slots[at] = Slot{hash, stored};
+    *target = Slot{hash, stored};
     ++shard.size;
     return std::nullopt;
 }
@@ -175,12 +182,8 @@ common::Result<ConstantRecord, RegistryError> FormulasRegistry::get(std::string_
     {
         std::shared_lock guard(shard.lock);
         if (shard.size != 0) {  // an empty shard ends the search without probing
-            const std::size_t mask = capacity_for(shard.size) - 1;
-            for (std::size_t at = hash & mask; shard.slots[at].record != nullptr; at = (at + 1) & mask) {
-                const Slot& slot = shard.slots[at];
-                if (slot.hash == hash && slot.record->name == name) {
-                    return slot.record->to_record();  // deep copy taken under the lock
-                }
+            if (const Slot* slot = probe(shard.slots, capacity_for(shard.size), hash, name); slot->record != nullptr) {
+                return slot->record->to_record();  // deep copy taken under the lock
             }
         }
     }

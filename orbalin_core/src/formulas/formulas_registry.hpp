@@ -102,6 +102,11 @@ private:
     std::optional<ConstantRecord> insert_fields(bool alone, std::string_view name, const RecordFields& fields,
                                                 const Dependencies& dependencies);
 
+    // The slot of `capacity` (a power of two) holding `name`, else the free
+    // slot where it would go.
+    [[nodiscard]] static Slot* probe(Slot* slots, std::size_t capacity, std::uint64_t hash,
+                                     std::string_view name) noexcept;
+
     [[nodiscard]] Shard& shard_for(std::uint64_t hash) const noexcept;
     [[nodiscard]] Shard& shard_at(std::size_t index) const noexcept {
         return *std::launder(reinterpret_cast<Shard*>(shards_ + index * shard_stride_));

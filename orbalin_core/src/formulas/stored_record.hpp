@@ -71,8 +71,8 @@ template <class Dependencies>
         text_bytes += std::string_view(dependency).size();
     }
     const std::size_t bytes = sizeof(StoredRecord) + count * sizeof(std::string_view) + text_bytes;
-    auto* block = static_cast<char*>(alone ? arena.allocate_alone(bytes, alignof(StoredRecord))
-                                           : arena.allocate(bytes, alignof(StoredRecord)));
+    static_assert(alignof(StoredRecord) <= alignof(std::max_align_t));
+    auto* block = static_cast<char*>(arena.allocate_as(alone, bytes));
     auto* stored_dependencies = reinterpret_cast<std::string_view*>(block + sizeof(StoredRecord));
     char* text = reinterpret_cast<char*>(stored_dependencies + count);
     const auto put = [&text](std::string_view source) {

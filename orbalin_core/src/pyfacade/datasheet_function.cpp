@@ -1,7 +1,5 @@
 // py_get_constant: a constant's datasheet, written as JSON text and parsed by
 // json.loads so that its types are exactly those of JSON parsing.
-#include <atomic>
-
 #include "formulas/datasheet.hpp"
 #include "formulas/formulas_registry.hpp"
 #include "pyfacade/arguments.hpp"
@@ -11,6 +9,7 @@
 #include "pyfacade/module_functions.hpp"
 #include "pyfacade/name_list.hpp"
 #include "pyfacade/owned_ref.hpp"
+#include "pyfacade/process_slot.hpp"
 #include "pyfacade/registry_errors.hpp"
 
 namespace orbalin::pyfacade {
@@ -20,24 +19,18 @@ constexpr OneParameter name_parameter{"py_get_constant()", "name"};
 
 // The names "json" and "loads", interned once and kept for the process like
 // the module's types; the import and the lookup still run on every call.
-// Filled by compare-and-swap: a second filler drops its own and uses the stored one.
-std::atomic<PyObject*> json_name{nullptr};
-std::atomic<PyObject*> loads_name{nullptr};
+ProcessSlot<> json_name;
+ProcessSlot<> loads_name;
 
-PyObject* interned_name(std::atomic<PyObject*>& slot, const char* text) noexcept {
-    if (PyObject* stored = slot.load(std::memory_order_acquire)) {
+PyObject* interned_name(ProcessSlot<>& slot, const char* text) noexcept {
+    if (PyObject* stored = slot.get()) {
         return stored;
     }
     PyObject* created = PyUnicode_InternFromString(text);
     if (created == nullptr) {
         return ensure_error_set();
     }
-    PyObject* expected = nullptr;
-    if (!slot.compare_exchange_strong(expected, created, std::memory_order_acq_rel)) {
-        Py_DECREF(created);
-        return expected;
-    }
-    return created;
+    return slot.publish(created);
 }
 
 // json.loads(text), with `json` imported and `loads` looked up afresh: import

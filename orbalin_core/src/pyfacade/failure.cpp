@@ -1,6 +1,5 @@
 #include "pyfacade/failure.hpp"
 
-#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -9,6 +8,7 @@
 
 #include "pyfacade/compat.hpp"
 #include "pyfacade/owned_ref.hpp"
+#include "pyfacade/process_slot.hpp"
 
 namespace orbalin::pyfacade {
 namespace {
@@ -22,9 +22,8 @@ constexpr const char* internal_failure_doc =
     "of being swallowed by an `except Exception` clause.";
 
 // Owned by the process: created once, never released (the module cannot be
-// unloaded, and instances may outlive any one import). Published by
-// compare-and-swap, since two threads may create it at once.
-std::atomic<PyObject*> internal_failure{nullptr};
+// unloaded, and instances may outlive any one import).
+ProcessSlot<> internal_failure;
 
 // "pyfacade/<file>" from the full path the compiler recorded.
 std::string_view source_file_in_pyfacade(std::string_view path) {
@@ -82,7 +81,7 @@ void chain_to_raised(OwnedRef earlier, Chain how) noexcept {
 }  // namespace
 
 PyObject* internal_failure_class() noexcept {
-    if (PyObject* stored = internal_failure.load(std::memory_order_acquire)) {
+    if (PyObject* stored = internal_failure.get()) {
         return stored;
     }
     PyObject* created = PyErr_NewExceptionWithDoc("tessellarch._orbalin_core.InternalFailure", internal_failure_doc,
@@ -90,14 +89,7 @@ PyObject* internal_failure_class() noexcept {
     if (created == nullptr) {
         return ensure_error_set();
     }
-    // Creating the class can run Python code (a metaclass hook), and without
-    // a GIL another thread can be here too: the first to publish wins.
-    PyObject* expected = nullptr;
-    if (!internal_failure.compare_exchange_strong(expected, created, std::memory_order_acq_rel)) {
-        Py_DECREF(created);
-        return expected;
-    }
-    return created;
+    return internal_failure.publish(created);
 }
 
 PyObject* fail_check(std::string_view text, SourceLocation where) noexcept {

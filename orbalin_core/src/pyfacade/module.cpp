@@ -16,6 +16,7 @@
 #include "pyfacade/module_entries.hpp"
 #include "pyfacade/module_functions.hpp"
 #include "pyfacade/owned_ref.hpp"
+#include "pyfacade/process_slot.hpp"
 #include "pyfacade/quarks_class.hpp"
 #include "pyfacade/version.hpp"
 
@@ -37,10 +38,10 @@ PyModuleDef module_definition{
 // The interpreter that first imported the module; -1 until then.
 std::atomic<std::int64_t> recorded_interpreter{-1};
 
-// One strong reference, owned by the process for its whole life. Published
-// by compare-and-swap: on a free-threaded build two threads can run the
-// module body at once, and the second then returns the first one's module.
-std::atomic<PyObject*> cached_module{nullptr};
+// One strong reference, owned by the process for its whole life. On a
+// free-threaded build two threads can run the module body at once; the
+// second then returns the first one's module.
+ProcessSlot<> cached_module;
 
 // Both steps below stop at the first failure; the error is pending then.
 bool add_function(PyObject* module, PyMethodDef* entry) {
@@ -97,7 +98,7 @@ PyObject* initialise() {
     if (!claim_interpreter()) {
         return nullptr;
     }
-    if (PyObject* stored = cached_module.load(std::memory_order_acquire)) {
+    if (PyObject* stored = cached_module.get()) {
         return Py_NewRef(stored);
     }
     OwnedRef module = OwnedRef::steal(PyModule_Create2(&module_definition, PYTHON_API_VERSION));
@@ -116,12 +117,9 @@ PyObject* initialise() {
     if (!run_module_body(module.get())) {
         return nullptr;  // `module` is released; the next import starts afresh
     }
-    PyObject* expected = nullptr;
-    if (!cached_module.compare_exchange_strong(expected, module.get(), std::memory_order_acq_rel)) {
-        return Py_NewRef(expected);  // another thread's body finished first; ours is released
-    }
-    Py_INCREF(module.get());  // the cache's reference
-    return module.release();
+    // The cache takes a reference of its own; if another thread's module was
+    // cached first, that one is returned and ours is released.
+    return Py_NewRef(cached_module.publish(Py_NewRef(module.get())));
 }
 
 }  // namespace

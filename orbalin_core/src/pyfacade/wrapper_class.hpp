@@ -22,7 +22,6 @@
 
 #include <Python.h>
 
-#include <atomic>
 #include <cstdint>
 #include <new>
 #include <utility>
@@ -32,6 +31,7 @@
 #include "pyfacade/failure.hpp"
 #include "pyfacade/method_cast.hpp"
 #include "pyfacade/owned_ref.hpp"
+#include "pyfacade/process_slot.hpp"
 
 namespace orbalin::pyfacade {
 
@@ -58,7 +58,7 @@ public:
     // The type object, created on first use and kept for the process.
     // Borrowed; null with an error set when it cannot be created.
     static PyTypeObject* type() noexcept {
-        if (PyTypeObject* stored = type_.load(std::memory_order_acquire)) {
+        if (PyTypeObject* stored = type_.get()) {
             return stored;
         }
         PyType_Slot slots[] = {
@@ -84,16 +84,7 @@ public:
         if (created == nullptr) {
             return nullptr;
         }
-        // Two threads may get here at once (no GIL on a free-threaded build, or
-        // Python code run by the type machinery): the first to publish wins,
-        // the other drops its own type and uses the stored one.
-        PyTypeObject* expected = nullptr;
-        auto* made = reinterpret_cast<PyTypeObject*>(created);
-        if (!type_.compare_exchange_strong(expected, made, std::memory_order_acq_rel)) {
-            Py_DECREF(created);
-            return expected;
-        }
-        return made;  // owned by the process
+        return type_.publish(reinterpret_cast<PyTypeObject*>(created));
     }
 
     // A new instance of `type` owning `value`; null with the allocation error
@@ -201,7 +192,7 @@ private:
         });
     }
 
-    static inline std::atomic<PyTypeObject*> type_{nullptr};
+    static inline ProcessSlot<PyTypeObject> type_;
 };
 
 }  // namespace orbalin::pyfacade
