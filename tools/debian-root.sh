@@ -32,6 +32,7 @@ need_debian_root() {
     if [ ! -f "$debian_root/.complete" ]; then
         say "making a minimal Debian unstable root in $debian_root"
         rm -rf "$debian_root"
+        mkdir -p "$(dirname "$debian_root")"  # its log lies beside it
         debootstrap --variant=minbase --include=ca-certificates unstable "$debian_root" "$debian_mirror" \
             >"$debian_root.log" 2>&1 || { tail -n 20 "$debian_root.log"; return 1; }
         touch "$debian_root/.complete"

@@ -1,10 +1,15 @@
 // The binding layer's failure rules, in an embedded interpreter: no C++
 // exception crosses an entry point, std::bad_alloc becomes MemoryError, any
-// other exception a failed internal check (InternalFailure with its text).
+// other exception a failed internal check (InternalFailure with its text);
+// a thread that the C runtime ends inside a Python callback unwinds through
+// the module's frames without aborting the process or touching references.
 #include <gtest/gtest.h>
 
 #include <Python.h>
+#include <pthread.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -118,6 +123,98 @@ TEST(DoubleArgument, MinusOneIsAValueUnlessAnErrorIsPending) {
     ASSERT_TRUE(value.has_value());
     EXPECT_EQ(*value, -1.0);
     EXPECT_EQ(PyErr_Occurred(), nullptr);
+}
+
+// A thread ended while the module has called back into Python: CPython ends
+// a daemon thread so at shutdown, with pthread_exit once it has let go of its
+// thread state; a cancelled thread unwinds the same way. The callback here is
+// a __float__ written in C that does exactly that, reached through the
+// module's own argument conversion inside `guarded`.
+enum class EndOfThread { exit, cancel };
+
+struct CallbackThread {
+    EndOfThread how;
+    PyObject* argument = nullptr;        // its __float__ ends the thread
+    PyObject* held_in_module = nullptr;  // an OwnedRef on the unwound frames holds it
+    std::atomic<bool> in_callback{false};
+    bool unwound = false;  // the thread's outermost frame was cleaned up
+    bool returned = false;
+};
+
+CallbackThread* current_thread_test = nullptr;
+
+PyObject* float_that_ends_the_thread(PyObject* /*self*/) {
+    PyEval_SaveThread();  // as CPython does before it ends a thread
+    current_thread_test->in_callback = true;
+    if (current_thread_test->how == EndOfThread::exit) {
+        pthread_exit(nullptr);
+    }
+    for (;;) {
+        pause();  // a cancellation point
+    }
+}
+
+void* call_into_the_module(void* raw) {
+    auto& test = *static_cast<CallbackThread*>(raw);
+    struct MarkUnwound {
+        bool& unwound;
+        explicit MarkUnwound(bool& flag) : unwound(flag) {}
+        MarkUnwound(const MarkUnwound&) = delete;
+        MarkUnwound& operator=(const MarkUnwound&) = delete;
+        MarkUnwound(MarkUnwound&&) = delete;
+        MarkUnwound& operator=(MarkUnwound&&) = delete;
+        ~MarkUnwound() { unwound = true; }
+    } mark{test.unwound};
+    PyGILState_Ensure();
+    guarded([&]() -> PyObject* {
+        const OwnedRef held = OwnedRef::borrow(test.held_in_module);
+        (void)double_argument(test.argument, "tol");
+        return nullptr;
+    });
+    test.returned = true;
+    return nullptr;
+}
+
+void end_a_thread_inside_a_callback(EndOfThread how) {
+    PyType_Slot slots[] = {{Py_nb_float, reinterpret_cast<void*>(&float_that_ends_the_thread)}, {0, nullptr}};
+    PyType_Spec spec{"rules_test.EndsThread", sizeof(PyObject), 0, Py_TPFLAGS_DEFAULT, slots};
+    const OwnedRef type = OwnedRef::steal(PyType_FromSpec(&spec));
+    ASSERT_TRUE(type);
+    const OwnedRef argument = OwnedRef::steal(PyObject_CallNoArgs(type.get()));
+    const OwnedRef held = OwnedRef::steal(PyList_New(0));
+    ASSERT_TRUE(argument && held);
+    const Py_ssize_t references_before = Py_REFCNT(held.get());
+
+    CallbackThread test{how, argument.get(), held.get()};
+    current_thread_test = &test;
+    PyThreadState* main_thread = PyEval_SaveThread();
+    pthread_t thread{};
+    ASSERT_EQ(pthread_create(&thread, nullptr, call_into_the_module, &test), 0);
+    if (how == EndOfThread::cancel) {
+        while (!test.in_callback) {
+            usleep(1000);
+        }
+        ASSERT_EQ(pthread_cancel(thread), 0);
+    }
+    void* result = nullptr;
+    ASSERT_EQ(pthread_join(thread, &result), 0);
+    PyEval_RestoreThread(main_thread);
+
+    EXPECT_EQ(result, how == EndOfThread::exit ? nullptr : PTHREAD_CANCELED);
+    EXPECT_TRUE(test.in_callback);
+    EXPECT_TRUE(test.unwound) << "the thread's frames were not unwound";
+    EXPECT_FALSE(test.returned) << "the module swallowed the unwind";
+    // The handle on the unwound frames let its reference go unreleased: the
+    // thread held no thread state, so the count was not touched.
+    EXPECT_EQ(Py_REFCNT(held.get()), references_before + 1);
+}
+
+TEST(ForcedUnwind, PthreadExitInACallbackPassesThroughTheModule) {
+    end_a_thread_inside_a_callback(EndOfThread::exit);
+}
+
+TEST(ForcedUnwind, CancellationInACallbackPassesThroughTheModule) {
+    end_a_thread_inside_a_callback(EndOfThread::cancel);
 }
 
 }  // namespace

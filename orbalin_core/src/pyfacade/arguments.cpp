@@ -6,12 +6,12 @@ namespace orbalin::pyfacade {
 namespace {
 
 // "arguments" stays plural even for one parameter: the established wording.
-void raise_too_many_positional(const char* full_name, Py_ssize_t parameters, Py_ssize_t given) noexcept {
+void raise_too_many_positional(const char* full_name, Py_ssize_t parameters, Py_ssize_t given) {
     PyErr_Format(PyExc_TypeError, "%s takes %zd positional arguments but %zd %s given", full_name, parameters, given,
                  given == 1 ? "was" : "were");
 }
 
-void raise_unexpected_keyword(const char* full_name, PyObject* keyword) noexcept {
+void raise_unexpected_keyword(const char* full_name, PyObject* keyword) {
     if (PyUnicode_Check(keyword)) {
         PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", full_name, keyword);
     } else {
@@ -22,7 +22,7 @@ void raise_unexpected_keyword(const char* full_name, PyObject* keyword) noexcept
 }  // namespace
 
 PyObject* match_one_argument(const OneParameter& parameter, PyObject* const* args, Py_ssize_t nargsf,
-                             PyObject* kwnames) noexcept {
+                             PyObject* kwnames) {
     const Py_ssize_t nargs = PyVectorcall_NARGS(static_cast<std::size_t>(nargsf));
     if (nargs > 1) {
         raise_too_many_positional(parameter.full_name, 1, nargs);
@@ -52,7 +52,7 @@ PyObject* match_one_argument(const OneParameter& parameter, PyObject* const* arg
     return matched;
 }
 
-bool match_no_arguments(const char* full_name, PyObject* args, PyObject* kwargs) noexcept {
+bool match_no_arguments(const char* full_name, PyObject* args, PyObject* kwargs) {
     const Py_ssize_t nargs = args == nullptr ? 0 : PyTuple_GET_SIZE(args);
     if (nargs > 0) {
         raise_too_many_positional(full_name, 0, nargs);

@@ -17,11 +17,11 @@ struct OneParameter {
 // more than one positional argument; the parameter given twice; any other
 // keyword; no argument at all. Checked in that order.
 [[nodiscard]] PyObject* match_one_argument(const OneParameter& parameter, PyObject* const* args, Py_ssize_t nargsf,
-                                           PyObject* kwnames) noexcept;
+                                           PyObject* kwnames);
 
 // Matches a constructor call (positional tuple, keyword dict) against an
 // empty parameter list: true when nothing was passed, else false with
 // TypeError. Positional arguments are examined first.
-[[nodiscard]] bool match_no_arguments(const char* full_name, PyObject* args, PyObject* kwargs) noexcept;
+[[nodiscard]] bool match_no_arguments(const char* full_name, PyObject* args, PyObject* kwargs);
 
 }  // namespace orbalin::pyfacade

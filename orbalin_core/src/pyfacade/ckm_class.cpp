@@ -18,7 +18,7 @@ struct CKMMatrixTraits {
     static constexpr const char* doc = "Python wrapper for [`CKMMatrix`].";  // no constructor, no signature
 
     static PyMethodDef* methods() noexcept;
-    static PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+    static PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
         return refuse_construction(type, args, kwargs);
     }
 };
@@ -44,7 +44,7 @@ std::string describe_pending_error() {
     return description;
 }
 
-PyObject* from_topology(PyObject* /*no_class*/, PyObject* /*no_args*/) noexcept {
+PyObject* from_topology(PyObject* /*no_class*/, PyObject* /*no_args*/) {
     return guarded([]() -> PyObject* {
         PyTypeObject* type = CKMMatrixClass::type();
         if (type == nullptr) {
@@ -60,7 +60,7 @@ PyObject* from_topology(PyObject* /*no_class*/, PyObject* /*no_args*/) noexcept 
 
 constexpr OneParameter tol_parameter{"PyCKMMatrix.is_unitary()", "tol"};
 
-PyObject* is_unitary(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) noexcept {
+PyObject* is_unitary(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         return CKMMatrixClass::call_with_one_argument(
             tol_parameter, self, args, nargsf, kwnames, double_argument,
@@ -68,7 +68,7 @@ PyObject* is_unitary(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, P
     });
 }
 
-PyObject* jarlskog(PyObject* self, PyObject* /*unused*/) noexcept {
+PyObject* jarlskog(PyObject* self, PyObject* /*unused*/) {
     return guarded([self]() -> PyObject* {
         const auto held = CKMMatrixClass::receiver(self);
         if (!held) {
@@ -93,7 +93,7 @@ PyMethodDef* CKMMatrixTraits::methods() noexcept {
 
 }  // namespace
 
-PyTypeObject* ckm_matrix_type() noexcept {
+PyTypeObject* ckm_matrix_type() {
     return CKMMatrixClass::type();
 }
 

@@ -6,6 +6,6 @@
 namespace orbalin::pyfacade {
 
 // The class object (kept for the process); borrowed, or null with an error set.
-[[nodiscard]] PyTypeObject* ckm_matrix_type() noexcept;
+[[nodiscard]] PyTypeObject* ckm_matrix_type();
 
 }  // namespace orbalin::pyfacade

@@ -12,13 +12,13 @@ namespace {
 // with any object, and formatting a non-str with %U reads raw memory. A heap
 // type stores both names as str (the setters enforce it); a static type has
 // only tp_name, whose last dotted part is the name.
-OwnedRef last_part_of_tp_name(PyTypeObject* type) noexcept {
+OwnedRef last_part_of_tp_name(PyTypeObject* type) {
     const char* dotted = type->tp_name;
     const char* dot = std::strrchr(dotted, '.');
     return OwnedRef::steal(PyUnicode_FromString(dot != nullptr ? dot + 1 : dotted));
 }
 
-OwnedRef stored_name(PyTypeObject* type, bool qualified) noexcept {
+OwnedRef stored_name(PyTypeObject* type, bool qualified) {
     if (PyType_HasFeature(type, Py_TPFLAGS_HEAPTYPE)) {
         auto* heap_type = reinterpret_cast<PyHeapTypeObject*>(type);
         PyObject* stored = qualified ? heap_type->ht_qualname : heap_type->ht_name;
@@ -32,7 +32,7 @@ OwnedRef stored_name(PyTypeObject* type, bool qualified) noexcept {
 }  // namespace
 #endif
 
-OwnedRef type_qualname(PyTypeObject* type) noexcept {
+OwnedRef type_qualname(PyTypeObject* type) {
 #if PY_VERSION_HEX >= 0x030B0000
     return OwnedRef::steal(PyType_GetQualName(type));
 #else
@@ -40,7 +40,7 @@ OwnedRef type_qualname(PyTypeObject* type) noexcept {
 #endif
 }
 
-OwnedRef type_name(PyTypeObject* type) noexcept {
+OwnedRef type_name(PyTypeObject* type) {
 #if PY_VERSION_HEX >= 0x030B0000
     return OwnedRef::steal(PyType_GetName(type));
 #else
@@ -48,7 +48,7 @@ OwnedRef type_name(PyTypeObject* type) noexcept {
 #endif
 }
 
-OwnedRef take_raised_exception() noexcept {
+OwnedRef take_raised_exception() {
 #if PY_VERSION_HEX >= 0x030C0000
     return OwnedRef::steal(PyErr_GetRaisedException());
 #else
@@ -69,7 +69,7 @@ OwnedRef take_raised_exception() noexcept {
 #endif
 }
 
-void restore_raised_exception(OwnedRef exception) noexcept {
+void restore_raised_exception(OwnedRef exception) {
 #if PY_VERSION_HEX >= 0x030C0000
     PyErr_SetRaisedException(exception.release());
 #else

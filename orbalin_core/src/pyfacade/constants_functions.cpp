@@ -7,7 +7,7 @@
 namespace orbalin::pyfacade {
 namespace {
 
-PyObject* py_list_constants(PyObject* /*module*/, PyObject* /*unused*/) noexcept {
+PyObject* py_list_constants(PyObject* /*module*/, PyObject* /*unused*/) {
     return names_of_fresh_registry([] { return formulas::FormulasRegistry::new_seeded(); });
 }
 

@@ -12,7 +12,7 @@ namespace {
 // Replaces a pending TypeError by TypeError "argument '<parameter>': <text>",
 // keeping the replaced error's cause as the new error's cause. Any other
 // pending exception is left as it is.
-void name_the_argument(const char* parameter) noexcept {
+void name_the_argument(const char* parameter) {
     if (!PyErr_ExceptionMatches(PyExc_TypeError)) {
         return;
     }
@@ -34,7 +34,7 @@ void name_the_argument(const char* parameter) noexcept {
 
 }  // namespace
 
-void raise_cannot_convert(PyObject* obj, const char* target) noexcept {
+void raise_cannot_convert(PyObject* obj, const char* target) {
     const OwnedRef qualname = type_qualname(Py_TYPE(obj));
     if (!qualname) {
         ensure_error_set();
@@ -43,7 +43,7 @@ void raise_cannot_convert(PyObject* obj, const char* target) noexcept {
     PyErr_Format(PyExc_TypeError, "'%U' object cannot be converted to '%s'", qualname.get(), target);
 }
 
-std::optional<std::string_view> text_argument(PyObject* argument, const char* parameter) noexcept {
+std::optional<std::string_view> text_argument(PyObject* argument, const char* parameter) {
     if (!PyUnicode_Check(argument)) {
         raise_cannot_convert(argument, "PyString");
         name_the_argument(parameter);
@@ -59,7 +59,7 @@ std::optional<std::string_view> text_argument(PyObject* argument, const char* pa
     return std::string_view(bytes, static_cast<std::size_t>(size));
 }
 
-std::optional<double> double_argument(PyObject* argument, const char* parameter) noexcept {
+std::optional<double> double_argument(PyObject* argument, const char* parameter) {
     if (PyFloat_CheckExact(argument)) {
         return PyFloat_AS_DOUBLE(argument);
     }

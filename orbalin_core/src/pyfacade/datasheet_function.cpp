@@ -22,7 +22,7 @@ constexpr OneParameter name_parameter{"py_get_constant()", "name"};
 ProcessSlot<> json_name;
 ProcessSlot<> loads_name;
 
-PyObject* interned_name(ProcessSlot<>& slot, const char* text) noexcept {
+PyObject* interned_name(ProcessSlot<>& slot, const char* text) {
     if (PyObject* stored = slot.get()) {
         return stored;
     }
@@ -35,7 +35,7 @@ PyObject* interned_name(ProcessSlot<>& slot, const char* text) noexcept {
 
 // json.loads(text), with `json` imported and `loads` looked up afresh: import
 // hooks, sys.modules and a replaced loads are all honoured. New reference or null.
-PyObject* parse_with_json_loads(std::string_view text) noexcept {
+PyObject* parse_with_json_loads(std::string_view text) {
     PyObject* module_name = interned_name(json_name, "json");
     PyObject* method = interned_name(loads_name, "loads");
     if (module_name == nullptr || method == nullptr) {
@@ -58,7 +58,7 @@ PyObject* parse_with_json_loads(std::string_view text) noexcept {
     return parsed;
 }
 
-PyObject* py_get_constant(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) noexcept {
+PyObject* py_get_constant(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         PyObject* argument = match_one_argument(name_parameter, args, nargsf, kwnames);
         if (argument == nullptr) {

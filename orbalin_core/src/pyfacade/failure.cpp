@@ -21,8 +21,8 @@ constexpr const char* internal_failure_doc =
     "that it usually propagates all the way up and ends the interpreter instead\n"
     "of being swallowed by an `except Exception` clause.";
 
-// Owned by the process: created once, never released (the module cannot be
-// unloaded, and instances may outlive any one import).
+// Owned by the runtime's process slots: created once, never released (the
+// module cannot be unloaded, and instances may outlive any one import).
 ProcessSlot<> internal_failure;
 
 // "pyfacade/<file>" from the full path the compiler recorded.
@@ -33,7 +33,7 @@ std::string_view source_file_in_pyfacade(std::string_view path) {
 
 // One line on standard error: through sys.stderr when it can be written, so
 // redirections made in Python see it, else straight to the C stream.
-void write_diagnostic(std::string_view text, SourceLocation where) noexcept {
+void write_diagnostic(std::string_view text, SourceLocation where) {
     try {
         std::string line("tessellarch._orbalin_core: internal check failed on thread ");
         line.append(std::to_string(PyThread_get_thread_ident()))
@@ -52,7 +52,7 @@ void write_diagnostic(std::string_view text, SourceLocation where) noexcept {
             PyErr_Clear();
             std::fwrite(line.data(), 1, line.size(), stderr);
         }
-    } catch (...) {
+    } catch (const std::exception&) {  // no memory for the line: say what can be said
         std::fputs("tessellarch._orbalin_core: internal check failed\n", stderr);
     }
 }
@@ -61,7 +61,7 @@ enum class Chain { as_cause, as_context };
 
 // Attaches `earlier` (an exception instance, or empty) to the pending
 // exception as its __cause__ or __context__.
-void chain_to_raised(OwnedRef earlier, Chain how) noexcept {
+void chain_to_raised(OwnedRef earlier, Chain how) {
     if (!earlier) {
         return;
     }
@@ -80,7 +80,7 @@ void chain_to_raised(OwnedRef earlier, Chain how) noexcept {
 
 }  // namespace
 
-PyObject* internal_failure_class() noexcept {
+PyObject* internal_failure_class() {
     if (PyObject* stored = internal_failure.get()) {
         return stored;
     }
@@ -92,7 +92,7 @@ PyObject* internal_failure_class() noexcept {
     return internal_failure.publish(created);
 }
 
-PyObject* fail_check(std::string_view text, SourceLocation where) noexcept {
+PyObject* fail_check(std::string_view text, SourceLocation where) {
     // A check often fails right after an interpreter call did, with its
     // exception still pending. That exception is taken out first, so nothing
     // below runs with an error set (creating the class or the message with
@@ -117,20 +117,26 @@ PyObject* fail_check(std::string_view text, SourceLocation where) noexcept {
     return nullptr;
 }
 
-PyObject* fail_python_api_call(SourceLocation where) noexcept {
+PyObject* fail_python_api_call(SourceLocation where) {
     ensure_error_set();
     PyErr_Print();
     return fail_check("Python API call failed", where);
 }
 
-PyObject* ensure_error_set() noexcept {
+PyObject* ensure_error_set() {
     if (PyErr_Occurred() == nullptr) {
         PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
     }
     return nullptr;
 }
 
-void set_error_from_current_exception(SourceLocation where) noexcept {
+void set_error_from_current_exception(SourceLocation where) {
+    // current_exception() is empty for an exception that the C++ runtime did
+    // not throw: in libstdc++ that is abi::__forced_unwind, in libc++abi any
+    // foreign unwind. The thread is being ended; let it go.
+    if (!std::current_exception()) {
+        throw;
+    }
     try {
         throw;
     } catch (const std::bad_alloc&) {

@@ -17,20 +17,20 @@ struct FormulasRegistryTraits {
     static constexpr const char* doc = "PyFormulasRegistry()\n--\n\nPython wrapper for [`FormulasRegistry`].";
 
     static PyMethodDef* methods() noexcept;
-    static PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept;
+    static PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs);
     static std::uint64_t length(const Native& registry) { return registry.len(); }
 };
 
 using FormulasRegistryClass = WrapperClass<FormulasRegistryTraits>;
 
-PyObject* FormulasRegistryTraits::construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* FormulasRegistryTraits::construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return FormulasRegistryClass::construct_without_arguments("PyFormulasRegistry.__new__()", type, args, kwargs,
                                                               [] { return formulas::FormulasRegistry::new_seeded(); });
 }
 
 constexpr OneParameter get_parameter{"PyFormulasRegistry.get()", "name"};
 
-PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) noexcept {
+PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         return FormulasRegistryClass::call_with_one_argument(
             get_parameter, self, args, nargsf, kwnames, text_argument,
@@ -44,7 +44,7 @@ PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject
     });
 }
 
-PyObject* version(PyObject* /*no_class*/, PyObject* /*no_args*/) noexcept {
+PyObject* version(PyObject* /*no_class*/, PyObject* /*no_args*/) {
     return PyUnicode_FromStringAndSize(version_text.data(), static_cast<Py_ssize_t>(version_text.size()));
 }
 
@@ -61,7 +61,7 @@ PyMethodDef* FormulasRegistryTraits::methods() noexcept {
 
 }  // namespace
 
-PyTypeObject* formulas_registry_type() noexcept {
+PyTypeObject* formulas_registry_type() {
     return FormulasRegistryClass::type();
 }
 

@@ -1,10 +1,16 @@
 // The module's entry point and body.
 //
-// Single-phase initialisation: the first import in the process builds the
+// Single-phase initialisation: the first import in the runtime builds the
 // module and caches it; later imports in the same interpreter (say after the
 // module was dropped from sys.modules) get the very same object back. The
 // wrapper types and the cache are process-wide, so a second interpreter is
 // refused rather than handed objects that belong to another one.
+//
+// "Process-wide" means "for the runtime": an application that embeds Python
+// can finalize it and initialize it again. The first import in each runtime
+// registers `forget_runtime` to run at the end of its finalization, so that
+// the next runtime imports the module as the first one did, instead of
+// getting back a module whose namespace finalization has emptied.
 #include <Python.h>
 
 #include <atomic>
@@ -38,7 +44,7 @@ PyModuleDef module_definition{
 // The interpreter that first imported the module; -1 until then.
 std::atomic<std::int64_t> recorded_interpreter{-1};
 
-// One strong reference, owned by the process for its whole life. On a
+// One strong reference, owned by the process slots until the runtime ends. On a
 // free-threaded build two threads can run the module body at once; the
 // second then returns the first one's module.
 ProcessSlot<> cached_module;
@@ -75,6 +81,13 @@ bool run_module_body(PyObject* module) {
     return add_entry(module, version_name.get(), version.get());
 }
 
+// Runs after the runtime that imported the module has been finalized
+// (Py_AtExit): its objects are gone, so the slots are emptied, not released.
+void forget_runtime() {
+    ProcessSlotChain::forget_all();
+    recorded_interpreter.store(-1, std::memory_order_seq_cst);
+}
+
 // False with ImportError (or the interpreter's own error) set when this
 // interpreter may not have the module.
 bool claim_interpreter() {
@@ -84,8 +97,20 @@ bool claim_interpreter() {
         return false;
     }
     std::int64_t expected = -1;
-    if (recorded_interpreter.compare_exchange_strong(expected, current, std::memory_order_seq_cst) ||
-        expected == current) {
+    if (recorded_interpreter.compare_exchange_strong(expected, current, std::memory_order_seq_cst)) {
+        // The first claim in this runtime. Py_AtExit has room for 32
+        // functions per runtime; without ours a later runtime would get this
+        // one's dead module, so the import fails rather than go on without.
+        if (Py_AtExit(forget_runtime) != 0) {
+            recorded_interpreter.store(-1, std::memory_order_seq_cst);
+            PyErr_SetString(PyExc_ImportError,
+                            "tessellarch._orbalin_core could not register its clean-up for the end of the "
+                            "interpreter (Py_AtExit is full)");
+            return false;
+        }
+        return true;
+    }
+    if (expected == current) {
         return true;
     }
     PyErr_SetString(PyExc_ImportError,

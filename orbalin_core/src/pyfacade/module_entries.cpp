@@ -8,7 +8,7 @@ namespace orbalin::pyfacade {
 namespace {
 
 // The module's __all__ as a new reference, created empty on first need.
-OwnedRef all_list(PyObject* module) noexcept {
+OwnedRef all_list(PyObject* module) {
     OwnedRef all = OwnedRef::steal(PyObject_GetAttrString(module, "__all__"));
     if (all) {
         if (!PyList_Check(all.get())) {
@@ -32,7 +32,7 @@ OwnedRef all_list(PyObject* module) noexcept {
 
 }  // namespace
 
-bool add_entry(PyObject* module, PyObject* name, PyObject* value) noexcept {
+bool add_entry(PyObject* module, PyObject* name, PyObject* value) {
     const OwnedRef all = all_list(module);
     if (!all) {
         return false;
@@ -48,7 +48,7 @@ bool add_entry(PyObject* module, PyObject* name, PyObject* value) noexcept {
     return true;
 }
 
-bool add_named_entry(PyObject* module, PyObject* value) noexcept {
+bool add_named_entry(PyObject* module, PyObject* value) {
     const OwnedRef name = OwnedRef::steal(PyObject_GetAttrString(value, "__name__"));
     if (!name) {
         ensure_error_set();
@@ -61,7 +61,7 @@ bool add_named_entry(PyObject* module, PyObject* value) noexcept {
     return add_entry(module, name.get(), value);
 }
 
-PyObject* make_module_function(PyObject* module, PyMethodDef* entry) noexcept {
+PyObject* make_module_function(PyObject* module, PyMethodDef* entry) {
     const OwnedRef module_name = OwnedRef::steal(PyModule_GetNameObject(module));
     if (!module_name) {
         return ensure_error_set();

@@ -26,7 +26,7 @@ bool is_ascii(std::string_view text) noexcept {
 
 }  // namespace
 
-PyObject* new_str(std::string_view text) noexcept {
+PyObject* new_str(std::string_view text) {
     const auto size = static_cast<Py_ssize_t>(text.size());
     if (!is_ascii(text)) {
         return PyUnicode_FromStringAndSize(text.data(), size);
@@ -38,7 +38,7 @@ PyObject* new_str(std::string_view text) noexcept {
     return str;
 }
 
-PyObject* names_to_list(std::span<const std::string_view> names) noexcept {
+PyObject* names_to_list(std::span<const std::string_view> names) {
     OwnedRef list = OwnedRef::steal(PyList_New(static_cast<Py_ssize_t>(names.size())));
     if (!list) {
         return fail_python_api_call();

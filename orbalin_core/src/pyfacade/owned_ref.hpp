@@ -10,6 +10,14 @@
 //  * To keep a borrowed object alive past the point where its lender could drop
 //    it, take a reference of your own with `OwnedRef::borrow`.
 // So every reference count the module changes has exactly one owner in scope.
+//
+// Releasing a reference can run Python code (a __del__), and Python code can
+// end the thread by a forced unwind (see failure.hpp), so the destructor and
+// the move assignment are not noexcept. While that unwind passes, the thread
+// holds no thread state: CPython ends it while it waits for the interpreter
+// lock. Reference counts may not be touched then, so the handles on the
+// unwound frames let their references go unreleased: the thread is ending
+// and the interpreter shutting down.
 #pragma once
 
 #include <Python.h>
@@ -32,15 +40,17 @@ public:
     }
 
     OwnedRef(OwnedRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-    OwnedRef& operator=(OwnedRef&& other) noexcept {
+    // NOLINTNEXTLINE(performance-noexcept-move-constructor): may run Python code
+    OwnedRef& operator=(OwnedRef&& other) {
         // Py_XSETREF order: the old object is released after the new one is in
         // place, so a destructor that runs Python code sees a consistent handle.
-        Py_XSETREF(object_, std::exchange(other.object_, nullptr));
+        PyObject* old = std::exchange(object_, std::exchange(other.object_, nullptr));
+        release_owned(old);
         return *this;
     }
     OwnedRef(const OwnedRef&) = delete;
     OwnedRef& operator=(const OwnedRef&) = delete;
-    ~OwnedRef() { Py_XDECREF(object_); }
+    ~OwnedRef() noexcept(false) { release_owned(object_); }
 
     [[nodiscard]] PyObject* get() const noexcept { return object_; }
     explicit operator bool() const noexcept { return object_ != nullptr; }
@@ -50,6 +60,22 @@ public:
 
 private:
     explicit OwnedRef(PyObject* object) noexcept : object_(object) {}
+
+    static void release_owned(PyObject* object) {
+        if (object != nullptr && attached_thread_state() != nullptr) {
+            Py_DECREF(object);
+        }
+    }
+
+    // The thread state attached to this thread, or null while it has none.
+    // 3.13 made the unchecked getter public under a new name.
+    static PyThreadState* attached_thread_state() noexcept {
+#if PY_VERSION_HEX >= 0x030D0000
+        return PyThreadState_GetUnchecked();
+#else
+        return _PyThreadState_UncheckedGet();
+#endif
+    }
 
     PyObject* object_ = nullptr;
 };

@@ -1,10 +1,15 @@
 // Process-lifetime objects (the module cache, the type objects,
 // InternalFailure, interned names), each kept in one atomic slot.
 //
-// A slot is filled once and never emptied: the process owns the reference
-// it holds. Two fillers may race (no GIL on a free-threaded build, or Python
-// code run while the object was made); the first to publish wins, and the
-// other drops its own object and uses the stored one.
+// A slot is filled once per runtime: the process owns the reference it holds.
+// Two fillers may race (no GIL on a free-threaded build, or Python code run
+// while the object was made); the first to publish wins, and the other drops
+// its own object and uses the stored one.
+//
+// What a slot holds belongs to the runtime that made it. An application that
+// embeds Python may finalize it and initialize it again in the same process;
+// the old objects are dead then. `forget_all()` empties every slot without
+// touching what it held, so the next runtime fills them afresh.
 #pragma once
 
 #include <Python.h>
@@ -13,25 +18,52 @@
 
 namespace orbalin::pyfacade {
 
+// Every slot of the process, chained at load time so that all can be forgotten
+// at once; the slots themselves are statics and never go away.
+class ProcessSlotChain {
+public:
+    ProcessSlotChain(const ProcessSlotChain&) = delete;
+    ProcessSlotChain& operator=(const ProcessSlotChain&) = delete;
+    ProcessSlotChain(ProcessSlotChain&&) = delete;
+    ProcessSlotChain& operator=(ProcessSlotChain&&) = delete;
+
+    // Empties every slot. Only once the runtime that filled them has been
+    // finalized: nothing may be using the objects, and they are not released
+    // (the runtime they belong to is gone).
+    static void forget_all() noexcept {
+        for (ProcessSlotChain* slot = first_; slot != nullptr; slot = slot->next_) {
+            slot->stored_.store(nullptr, std::memory_order_release);
+        }
+    }
+
+protected:
+    // Constructed during the loading of the shared object, one thread only.
+    ProcessSlotChain() noexcept : next_(first_) { first_ = this; }
+    ~ProcessSlotChain() = default;
+
+    std::atomic<void*> stored_{nullptr};
+
+private:
+    ProcessSlotChain* next_;
+    static inline constinit ProcessSlotChain* first_ = nullptr;
+};
+
 template <class Object = PyObject>
-class ProcessSlot {
+class ProcessSlot : private ProcessSlotChain {
 public:
     // The stored object (borrowed), or null while the slot is empty.
-    [[nodiscard]] Object* get() const noexcept { return stored_.load(std::memory_order_acquire); }
+    [[nodiscard]] Object* get() const noexcept { return static_cast<Object*>(stored_.load(std::memory_order_acquire)); }
 
     // Stores `created` (a new reference, taken over) unless the slot is filled
     // already; returns the object that is stored now, borrowed.
-    Object* publish(Object* created) noexcept {
-        Object* expected = nullptr;
+    Object* publish(Object* created) {
+        void* expected = nullptr;
         if (stored_.compare_exchange_strong(expected, created, std::memory_order_acq_rel)) {
             return created;
         }
         Py_DECREF(reinterpret_cast<PyObject*>(created));
-        return expected;
+        return static_cast<Object*>(expected);
     }
-
-private:
-    std::atomic<Object*> stored_{nullptr};
 };
 
 }  // namespace orbalin::pyfacade

@@ -17,18 +17,18 @@ struct QuarkRegistryTraits {
     static constexpr const char* doc = "PyQuarkRegistry()\n--\n\nPython wrapper for [`QuarkRegistry`].";
 
     static PyMethodDef* methods() noexcept { return nullptr; }
-    static PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept;
+    static PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs);
     static std::uint64_t length(const Native& registry) { return registry.len(); }
 };
 
 using QuarkRegistryClass = WrapperClass<QuarkRegistryTraits>;
 
-PyObject* QuarkRegistryTraits::construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* QuarkRegistryTraits::construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return QuarkRegistryClass::construct_without_arguments("PyQuarkRegistry.__new__()", type, args, kwargs,
                                                            [] { return quarks::QuarkRegistry::new_empty(); });
 }
 
-PyObject* py_list_quarks(PyObject* /*module*/, PyObject* /*unused*/) noexcept {
+PyObject* py_list_quarks(PyObject* /*module*/, PyObject* /*unused*/) {
     return names_of_fresh_registry([] { return quarks::QuarkRegistry::standard_model(); });
 }
 
@@ -43,7 +43,7 @@ PyMethodDef list_quarks_def{
 
 }  // namespace
 
-PyTypeObject* quark_registry_type() noexcept {
+PyTypeObject* quark_registry_type() {
     return QuarkRegistryClass::type();
 }
 

@@ -6,6 +6,6 @@
 namespace orbalin::pyfacade {
 
 // The class object (kept for the process); borrowed, or null with an error set.
-[[nodiscard]] PyTypeObject* quark_registry_type() noexcept;
+[[nodiscard]] PyTypeObject* quark_registry_type();
 
 }  // namespace orbalin::pyfacade

@@ -5,7 +5,7 @@
 
 namespace orbalin::pyfacade {
 
-PyObject* raise_registry_error(const formulas::RegistryError& error) noexcept {
+PyObject* raise_registry_error(const formulas::RegistryError& error) {
     return guarded([&error]() -> PyObject* {
         const std::string message = error.message();
         const OwnedRef text =

@@ -9,6 +9,6 @@ namespace orbalin::pyfacade {
 
 // Sets KeyError(message) for every kind of RegistryError alike; the kinds are
 // told apart only by their text. Always returns null.
-PyObject* raise_registry_error(const formulas::RegistryError& error) noexcept;
+PyObject* raise_registry_error(const formulas::RegistryError& error);
 
 }  // namespace orbalin::pyfacade

@@ -4,7 +4,7 @@
 
 namespace orbalin::pyfacade {
 
-PyObject* refuse_construction(PyTypeObject* type, PyObject* /*args*/, PyObject* /*kwargs*/) noexcept {
+PyObject* refuse_construction(PyTypeObject* type, PyObject* /*args*/, PyObject* /*kwargs*/) {
     const OwnedRef name = type_name(type);
     if (!name) {
         PyErr_Clear();
@@ -15,7 +15,7 @@ PyObject* refuse_construction(PyTypeObject* type, PyObject* /*args*/, PyObject* 
     return nullptr;
 }
 
-PyObject* create_heap_type(PyType_Spec* definition) noexcept {
+PyObject* create_heap_type(PyType_Spec* definition) {
     PyObject* created = PyType_FromSpec(definition);
     if (created == nullptr) {
         return ensure_error_set();

@@ -9,7 +9,7 @@
 //       static constexpr const char* dotted_name;  // "builtins.PyFormulasRegistry"
 //       static constexpr const char* doc;          // "Name()\n--\n\n..." or prose
 //       static PyMethodDef* methods() noexcept;    // null-terminated, or nullptr
-//       static PyObject* construct(PyTypeObject*, PyObject*, PyObject*) noexcept;  // tp_new
+//       static PyObject* construct(PyTypeObject*, PyObject*, PyObject*);  // tp_new
 //       // Optional: static std::uint64_t length(const Native&);
 //   };
 //
@@ -36,10 +36,10 @@
 namespace orbalin::pyfacade {
 
 // tp_new of a class without a constructor: refuses every call.
-PyObject* refuse_construction(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept;
+PyObject* refuse_construction(PyTypeObject* type, PyObject* args, PyObject* kwargs);
 
 // Creates a heap type from its `definition`. New reference or null.
-PyObject* create_heap_type(PyType_Spec* definition) noexcept;
+PyObject* create_heap_type(PyType_Spec* definition);
 
 template <class Traits>
 concept HasLength = requires(const typename Traits::Native& value) {
@@ -57,7 +57,7 @@ public:
 
     // The type object, created on first use and kept for the process.
     // Borrowed; null with an error set when it cannot be created.
-    static PyTypeObject* type() noexcept {
+    static PyTypeObject* type() {
         if (PyTypeObject* stored = type_.get()) {
             return stored;
         }
@@ -89,7 +89,7 @@ public:
 
     // A new instance of `type` owning `value`; null with the allocation error
     // set when the interpreter cannot allocate it (the value is destroyed).
-    static PyObject* wrap(PyTypeObject* type, Native&& value) noexcept {
+    static PyObject* wrap(PyTypeObject* type, Native&& value) {
         auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
         PyObject* self = (alloc != nullptr ? alloc : PyType_GenericAlloc)(type, 0);
         if (self == nullptr) {
@@ -111,7 +111,7 @@ public:
     // Checks that `self` is an instance of the class (exact type first, then
     // subtypes); otherwise TypeError "'<its type>' object cannot be converted
     // to '<class>'". Only an unbound call can bring a foreign receiver.
-    static Receiver receiver(PyObject* self) noexcept {
+    static Receiver receiver(PyObject* self) {
         PyTypeObject* expected = type();
         if (expected == nullptr) {
             return {};
@@ -128,7 +128,7 @@ public:
     // builds. No C++ exception escapes.
     template <class Make>
     static PyObject* construct_without_arguments(const char* full_name, PyTypeObject* type, PyObject* args,
-                                                 PyObject* kwargs, Make make) noexcept {
+                                                 PyObject* kwargs, Make make) {
         return guarded([&]() -> PyObject* {
             if (!match_no_arguments(full_name, args, kwargs)) {
                 return nullptr;
@@ -161,7 +161,7 @@ public:
     }
 
 private:
-    static void dealloc(PyObject* self) noexcept {
+    static void dealloc(PyObject* self) {
         PyTypeObject* type = Py_TYPE(self);
         reinterpret_cast<Object*>(self)->value.~Native();
         auto free_memory = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
@@ -177,7 +177,7 @@ private:
         }
     }
 
-    static Py_ssize_t length(PyObject* self) noexcept requires HasLength<Traits> {
+    static Py_ssize_t length(PyObject* self) requires HasLength<Traits> {
         return guarded([self]() -> Py_ssize_t {
             const Receiver held = receiver(self);
             if (!held) {

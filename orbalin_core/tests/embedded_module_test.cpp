@@ -1,0 +1,68 @@
+// The built extension in an application that embeds Python and starts it
+// more than once: each runtime gets a working module, as a first import does,
+// and nothing of a finalized runtime is touched by the next.
+#include <gtest/gtest.h>
+
+#include <Python.h>
+
+#include <string>
+
+// Finalizing an embedded interpreter leaves some of the interpreter's own
+// objects behind, and the module's objects of a finalized runtime are dropped
+// unreleased on purpose; the leak checks belong to the other tests.
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" int __lsan_is_turned_off() {  // NOLINT(bugprone-reserved-identifier)
+    return 1;
+}
+#endif
+
+namespace {
+
+// Objects come from malloc rather than pymalloc's arenas, so that under
+// AddressSanitizer a touch of a finalized runtime's object is a finding.
+void start_python() {
+    PyPreConfig preconfig;
+    PyPreConfig_InitPythonConfig(&preconfig);
+    preconfig.allocator = PYMEM_ALLOCATOR_MALLOC;
+    ASSERT_FALSE(PyStatus_Exception(Py_PreInitialize(&preconfig)));
+    Py_InitializeEx(0);
+}
+
+// The module imported from the build tree and used through each of its
+// parts; InternalFailure and the interned names are made afresh too.
+const std::string use_the_module = std::string("import sys\nsys.path.insert(0, '") + ORBALIN_EXTENSION_DIR + R"(')
+import _orbalin_core as m
+assert m.__all__ == ["PyFormulasRegistry", "PyQuarkRegistry", "PyCKMMatrix", "py_list_constants",
+                     "py_list_quarks", "py_get_constant", "__version__"], m.__all__
+assert m.__version__ == "2.3.0"
+assert m.py_get_constant("n_gen") == {"name": "n_gen", "status": "Seed", "uncertainty": None,
+                                      "units": "count", "value": 3.0}
+assert len(m.py_list_constants()) == len(m.PyFormulasRegistry()) == 17
+assert m.PyFormulasRegistry().get("b3") == 24.0
+assert m.py_list_quarks() == ["bottom", "charm", "down", "strange", "top", "up"]
+assert m.PyCKMMatrix.from_topology().is_unitary(1e-12)
+try:
+    m.py_get_constant("")
+except BaseException as error:
+    assert type(error).__name__ == "InternalFailure", type(error)
+else:
+    raise AssertionError("an empty name was accepted")
+try:
+    m.PyQuarkRegistry(1)
+except TypeError as error:
+    assert str(error) == "PyQuarkRegistry.__new__() takes 0 positional arguments but 1 was given"
+del sys.modules["_orbalin_core"]
+import _orbalin_core
+assert _orbalin_core is m
+)";
+
+TEST(EmbeddedModule, WorksInEveryRuntimeOfTheProcess) {
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE("runtime " + std::to_string(round));
+        start_python();
+        EXPECT_EQ(PyRun_SimpleString(use_the_module.c_str()), 0);  // a failure prints its traceback
+        ASSERT_EQ(Py_FinalizeEx(), 0);
+    }
+}
+
+}  // namespace

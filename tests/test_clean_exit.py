@@ -1,0 +1,132 @@
+"""A program whose daemon threads are inside the module when the interpreter
+shuts down exits as it would without the module.
+
+CPython 3.10 to 3.13 end such a thread with pthread_exit when it waits for
+the interpreter lock during finalization; the C runtime then unwinds its
+stack, through the module's frames whenever the module had called back into
+Python code. Each program below keeps four daemon threads in one such
+callback and exits; the ballast it leaves behind makes finalization last long
+enough that every waiting thread is ended that way. Before the module let
+that unwind through, every one of these programs was killed by SIGABRT
+("terminate called without an active exception") in most runs."""
+
+import subprocess
+import sys
+import textwrap
+from concurrent.futures import ThreadPoolExecutor
+
+import pytest
+
+PRELUDE = """
+import sys, threading, time
+from tessellarch._orbalin_core import *
+
+def busy():
+    # Keeps the callback long, so that a thread is most likely in it when it
+    # gives up the interpreter lock.
+    total = 0
+    for i in range(1000):
+        total += i
+    return total
+"""
+
+EXIT_WITH_THREADS_INSIDE = """
+for _ in range(4):
+    threading.Thread(target=loop, daemon=True).start()
+time.sleep(0.2)
+# Freed while the interpreter finalizes.
+ballast = [[] for _ in range(1_000_000)]
+"""
+
+# Each program defines `loop`, which calls the module so that it calls back
+# into Python code.
+CALLBACKS = {
+    "json.loads in py_get_constant": """
+        def loop():
+            while True:
+                py_get_constant("phi")
+        """,
+    "__float__ of is_unitary's tol": """
+        class Tol:
+            def __float__(self):
+                busy()
+                return 1e-12
+        def loop():
+            matrix, tol = PyCKMMatrix.from_topology(), Tol()
+            while True:
+                matrix.is_unitary(tol)
+        """,
+    "__index__ of is_unitary's tol": """
+        class Tol:
+            def __index__(self):
+                busy()
+                return 0
+        def loop():
+            matrix, tol = PyCKMMatrix.from_topology(), Tol()
+            while True:
+                matrix.is_unitary(tol=tol)
+        """,
+    "sys.stderr.write of a failed check's diagnostic": """
+        class Sink:
+            def write(self, text):
+                busy()
+                return len(text)
+            def flush(self):
+                pass
+        sys.stderr = Sink()
+        def loop():
+            while True:
+                try:
+                    py_get_constant("")
+                except BaseException as error:
+                    if type(error).__name__ != "InternalFailure":
+                        raise
+        """,
+    "__str__ of a refusal that gets the argument's name": """
+        class Refusal(TypeError):
+            def __str__(self):
+                busy()
+                return "refused"
+        class Tol:
+            def __float__(self):
+                raise Refusal
+        def loop():
+            matrix, tol = PyCKMMatrix.from_topology(), Tol()
+            while True:
+                try:
+                    matrix.is_unitary(tol)
+                except TypeError:
+                    pass
+        """,
+    "__del__ of a refusal the module releases": """
+        class Refusal(TypeError):
+            def __del__(self):
+                busy()
+        class Tol:
+            def __float__(self):
+                raise Refusal
+        def loop():
+            matrix, tol = PyCKMMatrix.from_topology(), Tol()
+            while True:
+                try:
+                    matrix.is_unitary(tol)
+                except TypeError:
+                    pass
+        """,
+}
+
+RUNS = 4
+
+
+def run_program(source):
+    child = subprocess.run([sys.executable, "-c", source], capture_output=True, text=True, timeout=120)
+    return child.returncode, child.stderr
+
+
+@pytest.mark.parametrize("callback", sorted(CALLBACKS))
+def test_exit_with_daemon_threads_inside_a_callback(callback):
+    source = PRELUDE + textwrap.dedent(CALLBACKS[callback]) + EXIT_WITH_THREADS_INSIDE
+    with ThreadPoolExecutor(max_workers=2) as pool:
+        outcomes = list(pool.map(run_program, [source] * RUNS))
+    failed = [outcome for outcome in outcomes if outcome != (0, "")]
+    assert not failed, f"{len(failed)} of {RUNS} runs failed; first: exit status {failed[0][0]}\n{failed[0][1]}"
