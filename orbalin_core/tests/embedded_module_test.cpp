@@ -9,9 +9,10 @@
 
 // Finalizing an embedded interpreter leaves some of the interpreter's own
 // objects behind, and the module's objects of a finalized runtime are dropped
-// unreleased on purpose; the leak checks belong to the other tests.
+// unreleased on purpose; the leak checks belong to the other tests. The
+// sanitizer runtime finds this hook by name, so it must be visible.
 #if defined(__SANITIZE_ADDRESS__)
-extern "C" int __lsan_is_turned_off() {  // NOLINT(bugprone-reserved-identifier)
+extern "C" __attribute__((visibility("default"))) int __lsan_is_turned_off() {  // NOLINT(bugprone-reserved-identifier)
     return 1;
 }
 #endif

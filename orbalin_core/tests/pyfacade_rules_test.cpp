@@ -132,21 +132,20 @@ TEST(DoubleArgument, MinusOneIsAValueUnlessAnErrorIsPending) {
 // module's own argument conversion inside `guarded`.
 enum class EndOfThread { exit, cancel };
 
+// What the thread was given and what it did; one test per process (CTest).
 struct CallbackThread {
-    EndOfThread how;
+    EndOfThread how = EndOfThread::exit;
     PyObject* argument = nullptr;        // its __float__ ends the thread
     PyObject* held_in_module = nullptr;  // an OwnedRef on the unwound frames holds it
     std::atomic<bool> in_callback{false};
     bool unwound = false;  // the thread's outermost frame was cleaned up
     bool returned = false;
-};
-
-CallbackThread* current_thread_test = nullptr;
+} thread_under_test;
 
 PyObject* float_that_ends_the_thread(PyObject* /*self*/) {
     PyEval_SaveThread();  // as CPython does before it ends a thread
-    current_thread_test->in_callback = true;
-    if (current_thread_test->how == EndOfThread::exit) {
+    thread_under_test.in_callback = true;
+    if (thread_under_test.how == EndOfThread::exit) {
         pthread_exit(nullptr);
     }
     for (;;) {
@@ -154,8 +153,8 @@ PyObject* float_that_ends_the_thread(PyObject* /*self*/) {
     }
 }
 
-void* call_into_the_module(void* raw) {
-    auto& test = *static_cast<CallbackThread*>(raw);
+void* call_into_the_module(void* /*unused*/) {
+    CallbackThread& test = thread_under_test;
     struct MarkUnwound {
         bool& unwound;
         explicit MarkUnwound(bool& flag) : unwound(flag) {}
@@ -185,11 +184,13 @@ void end_a_thread_inside_a_callback(EndOfThread how) {
     ASSERT_TRUE(argument && held);
     const Py_ssize_t references_before = Py_REFCNT(held.get());
 
-    CallbackThread test{how, argument.get(), held.get()};
-    current_thread_test = &test;
+    CallbackThread& test = thread_under_test;
+    test.how = how;
+    test.argument = argument.get();
+    test.held_in_module = held.get();
     PyThreadState* main_thread = PyEval_SaveThread();
     pthread_t thread{};
-    ASSERT_EQ(pthread_create(&thread, nullptr, call_into_the_module, &test), 0);
+    ASSERT_EQ(pthread_create(&thread, nullptr, call_into_the_module, nullptr), 0);
     if (how == EndOfThread::cancel) {
         while (!test.in_callback) {
             usleep(1000);
