@@ -9,7 +9,11 @@
 // What a slot holds belongs to the runtime that made it. An application that
 // embeds Python may finalize it and initialize it again in the same process;
 // the old objects are dead then. `forget_all()` empties every slot without
-// touching what it held, so the next runtime fills them afresh.
+// touching what it held, so the next runtime fills them afresh. The object is
+// neither used nor released after that (its runtime is gone), but the slot
+// still points at the last one it held: at the end of an ordinary process,
+// with its one runtime, everything the module made is still referenced, as
+// it was before the runtime ended, and a leak checker finds nothing of ours.
 #pragma once
 
 #include <Python.h>
@@ -32,7 +36,7 @@ public:
     // (the runtime they belong to is gone).
     static void forget_all() noexcept {
         for (ProcessSlotChain* slot = first_; slot != nullptr; slot = slot->next_) {
-            slot->stored_.store(nullptr, std::memory_order_release);
+            slot->retired_ = slot->stored_.exchange(nullptr, std::memory_order_acq_rel);
         }
     }
 
@@ -44,6 +48,7 @@ protected:
     std::atomic<void*> stored_{nullptr};
 
 private:
+    void* retired_ = nullptr;  // the last object a finalized runtime left here; never read
     ProcessSlotChain* next_;
     static inline constinit ProcessSlotChain* first_ = nullptr;
 };
