@@ -17,6 +17,7 @@
 #include "pyfacade/compat.hpp"
 #include "pyfacade/conversion.hpp"
 #include "pyfacade/failure.hpp"
+#include "pyfacade/name_list.hpp"
 #include "pyfacade/owned_ref.hpp"
 
 namespace orbalin::pyfacade {
@@ -123,6 +124,42 @@ TEST(DoubleArgument, MinusOneIsAValueUnlessAnErrorIsPending) {
     ASSERT_TRUE(value.has_value());
     EXPECT_EQ(*value, -1.0);
     EXPECT_EQ(PyErr_Occurred(), nullptr);
+}
+
+// new_str against the interpreter's own UTF-8 decoding, on both sides of its
+// fast path: lengths around the eight-byte steps, a non-ASCII byte in each
+// position class, and the shared objects of the empty and one-character str.
+TEST(NewStr, EqualsTheDecodedTextOnEveryPath) {
+    const std::string_view texts[] = {
+        "",
+        "a",
+        "\x7f",
+        "ab",
+        "b3",
+        "n_gen",
+        "abcdefg",
+        "abcdefgh",
+        "abcdefghi",
+        "topo_gen_check_",
+        "v_higgs_mev_and_more",
+        "\xc3\xa9",
+        "na\xc3\xafve",
+        "abcdefg\xc3\xa9",
+        "abcdefgh\xc3\xa9",
+        std::string_view("a\0b", 3),
+    };
+    for (const std::string_view text : texts) {
+        SCOPED_TRACE(testing::PrintToString(std::string(text)));
+        const OwnedRef made = OwnedRef::steal(new_str(text));
+        const OwnedRef decoded =
+            OwnedRef::steal(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr));
+        ASSERT_TRUE(made && decoded);
+        EXPECT_EQ(PyUnicode_Compare(made.get(), decoded.get()), 0);
+        EXPECT_EQ(PyUnicode_KIND(made.get()), PyUnicode_KIND(decoded.get()));
+        if (text.size() < 2) {
+            EXPECT_EQ(made.get(), decoded.get()) << "not the interpreter's shared object";
+        }
+    }
 }
 
 // A thread ended while the module has called back into Python: CPython ends

@@ -9,7 +9,6 @@
 #include "pyfacade/module_functions.hpp"
 #include "pyfacade/name_list.hpp"
 #include "pyfacade/owned_ref.hpp"
-#include "pyfacade/process_slot.hpp"
 #include "pyfacade/registry_errors.hpp"
 
 namespace orbalin::pyfacade {
@@ -17,31 +16,20 @@ namespace {
 
 constexpr OneParameter name_parameter{"py_get_constant()", "name"};
 
-// The names "json" and "loads", interned once and kept for the process like
-// the module's types; the import and the lookup still run on every call.
-ProcessSlot<> json_name;
-ProcessSlot<> loads_name;
-
-PyObject* interned_name(ProcessSlot<>& slot, const char* text) {
-    if (PyObject* stored = slot.get()) {
-        return stored;
-    }
-    PyObject* created = PyUnicode_InternFromString(text);
-    if (created == nullptr) {
-        return ensure_error_set();
-    }
-    return slot.publish(created);
+// A new str of an ASCII literal.
+OwnedRef name_object(std::string_view text) {
+    return OwnedRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
 }
 
 // json.loads(text), with `json` imported and `loads` looked up afresh: import
-// hooks, sys.modules and a replaced loads are all honoured. New reference or null.
+// hooks, sys.modules and a replaced loads are all honoured. Nothing is kept
+// between calls, not even the two names. New reference or null.
 PyObject* parse_with_json_loads(std::string_view text) {
-    PyObject* module_name = interned_name(json_name, "json");
-    PyObject* method = interned_name(loads_name, "loads");
-    if (module_name == nullptr || method == nullptr) {
-        return nullptr;
+    const OwnedRef module_name = name_object("json");
+    if (!module_name) {
+        return ensure_error_set();
     }
-    const OwnedRef json = OwnedRef::steal(PyImport_Import(module_name));
+    const OwnedRef json = OwnedRef::steal(PyImport_Import(module_name.get()));
     if (!json) {
         return ensure_error_set();
     }
@@ -49,9 +37,13 @@ PyObject* parse_with_json_loads(std::string_view text) {
     if (!document) {
         return ensure_error_set();
     }
+    const OwnedRef method = name_object("loads");
+    if (!method) {
+        return ensure_error_set();
+    }
     // args[0] is the receiver; the offset flag lets the call reuse that slot.
     PyObject* call_args[] = {json.get(), document.get()};
-    PyObject* parsed = PyObject_VectorcallMethod(method, call_args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr);
+    PyObject* parsed = PyObject_VectorcallMethod(method.get(), call_args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr);
     if (parsed == nullptr) {
         return ensure_error_set();
     }

@@ -132,8 +132,8 @@ PyObject* initialise() {
     }
 #ifdef Py_GIL_DISABLED
     // Every process-wide slot is an atomic filled by compare-and-swap (the
-    // interpreter claim, this cache, the types, InternalFailure, the interned
-    // names) or a magic static (the shard count); registries are immutable
+    // interpreter claim, this cache, the types, InternalFailure) or a magic
+    // static (the shard count); registries are immutable
     // once built and read under their shard locks. No GIL is needed.
     if (PyUnstable_Module_SetGIL(module.get(), Py_MOD_GIL_NOT_USED) != 0) {
         return ensure_error_set();

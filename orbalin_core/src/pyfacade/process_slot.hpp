@@ -1,5 +1,5 @@
 // Process-lifetime objects (the module cache, the type objects,
-// InternalFailure, interned names), each kept in one atomic slot.
+// InternalFailure), each kept in one atomic slot.
 //
 // A slot is filled once per runtime: the process owns the reference it holds.
 // Two fillers may race (no GIL on a free-threaded build, or Python code run
