@@ -82,29 +82,29 @@ BENCHMARK(registry_sorted_names);
 
 void datasheet_text(benchmark::State& state) {
     const auto record = FormulasRegistry::new_seeded().get("phi").value();
-    std::string text;
+    orbalin::jsontext::TextBuffer text;
     for (auto _ : state) {
         auto error = orbalin::formulas::write_datasheet(record, text);
         benchmark::DoNotOptimize(error);
-        benchmark::DoNotOptimize(text.data());
+        benchmark::DoNotOptimize(text.view().data());
     }
 }
 BENCHMARK(datasheet_text);
 
 void json_number(benchmark::State& state) {
-    std::string text;
+    orbalin::jsontext::TextBuffer text;
     for (auto _ : state) {
         text.clear();
         auto error = orbalin::jsontext::append_number(text, 1.618033988749895);
         benchmark::DoNotOptimize(error);
-        benchmark::DoNotOptimize(text.data());
+        benchmark::DoNotOptimize(text.view().data());
     }
 }
 BENCHMARK(json_number);
 
 void py_get_constant_native_share(benchmark::State& state) {
     // Everything py_get_constant does outside the interpreter.
-    std::string text;
+    orbalin::jsontext::TextBuffer text;
     for (auto _ : state) {
         const auto record = FormulasRegistry::new_seeded().get("n_gen");
         auto error = orbalin::formulas::write_datasheet(record.value(), text);

@@ -53,9 +53,9 @@ int main(int argc, char** argv) {
         } else if (operation == "sorted_name_views") {
             keep(shared.sorted_name_views());
         } else if (operation == "datasheet") {
-            std::string text;
+            orbalin::jsontext::TextBuffer text;
             keep(orbalin::formulas::write_datasheet(build(shards).get("n_gen").value(), text));
-            keep(text);
+            keep(text.view());
         } else if (operation == "quarks") {
             keep(orbalin::quarks::QuarkRegistry::standard_model().sorted_name_views());
         } else {

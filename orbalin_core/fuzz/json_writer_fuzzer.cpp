@@ -103,8 +103,9 @@ std::optional<std::string> parse_string(std::string_view text) {
 }
 
 void check_number(double number) {
-    std::string text;
-    const auto error = orbalin::jsontext::append_number(text, number);
+    orbalin::jsontext::TextBuffer buffer;
+    const auto error = orbalin::jsontext::append_number(buffer, number);
+    const std::string text(buffer.view());
     if (!std::isfinite(number)) {
         if (!error || !text.empty()) {
             fail("non-finite number was written");
@@ -131,9 +132,9 @@ void check_number(double number) {
 }
 
 void check_string(std::string_view raw) {
-    std::string text;
+    orbalin::jsontext::TextBuffer text;
     orbalin::jsontext::append_string(text, raw);
-    const auto parsed = parse_string(text);
+    const auto parsed = parse_string(text.view());
     if (!parsed) {
         fail("string text outside the writer's grammar");
     }

@@ -121,7 +121,7 @@ TEST(Allocations, OneDatasheetLookupAndWrite) {
     {
         const AllocationCounter counter;
         const auto record = registry.get("n_gen");
-        std::string text;
+        jsontext::TextBuffer text;
         const auto error = formulas::write_datasheet(record.value(), text);
         EXPECT_FALSE(error.has_value());
         count = AllocationCounter::count();

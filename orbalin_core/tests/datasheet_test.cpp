@@ -11,9 +11,10 @@ namespace orbalin::formulas {
 namespace {
 
 std::string sheet(const ConstantRecord& record) {
-    std::string text;
+    jsontext::TextBuffer text;
     EXPECT_FALSE(write_datasheet(record, text).has_value());
-    return text;
+    EXPECT_FALSE(text.on_heap()) << "a datasheet outgrew the inline bytes";
+    return std::string(text.view());
 }
 
 std::string expected(const char* name, const char* status, const char* units, const char* value) {
@@ -57,7 +58,7 @@ TEST(Datasheet, EverySeededConstant) {
     }
     EXPECT_EQ(sheet(registry.get("n_gen").value()).size(), 79U);
     EXPECT_EQ(longest, 105U);
-    EXPECT_LE(longest, datasheet_reserve);
+    EXPECT_LE(longest, jsontext::TextBuffer::inline_capacity);
 }
 
 TEST(Datasheet, UncertaintyAndValueBecomeNullWhenNotFinite) {

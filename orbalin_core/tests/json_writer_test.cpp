@@ -18,15 +18,15 @@ namespace orbalin::jsontext {
 namespace {
 
 std::string number_text(double number) {
-    std::string out;
+    TextBuffer out;
     EXPECT_FALSE(append_number(out, number).has_value()) << number;
-    return out;
+    return std::string(out.view());
 }
 
 std::string string_text(std::string_view text) {
-    std::string out;
+    TextBuffer out;
     append_string(out, text);
-    return out;
+    return std::string(out.view());
 }
 
 struct Layout {
@@ -51,7 +51,11 @@ INSTANTIATE_TEST_SUITE_P(Plain, NumberLayout,
                                            Layout{0.5, "0.5"}, Layout{0.00001, "0.00001"}, Layout{0.000123, "0.000123"},
                                            Layout{123456789012345.6, "123456789012345.6"}, Layout{-2.5, "-2.5"},
                                            Layout{246220.0, "246220.0"},
-                                           Layout{4503599627370497.0, "4503599627370497.0"}));
+                                           Layout{4503599627370497.0, "4503599627370497.0"}, Layout{-3.0, "-3.0"},
+                                           // both sides of 2^53, where integral values stop taking the short path
+                                           Layout{9007199254740991.0, "9007199254740991.0"},
+                                           Layout{9007199254740992.0, "9007199254740992.0"},
+                                           Layout{9999999999999998.0, "9999999999999998.0"}));
 
 INSTANTIATE_TEST_SUITE_P(Exponent, NumberLayout,
                          ::testing::Values(Layout{1e16, "1e+16"}, Layout{1e-6, "1e-6"}, Layout{2.5e-7, "2.5e-7"},
@@ -65,9 +69,10 @@ INSTANTIATE_TEST_SUITE_P(Zeros, NumberLayout, ::testing::Values(Layout{0.0, "0.0
 TEST(NumberLayout, RefusesWhatJsonCannotHoldAndLeavesTheBufferAlone) {
     for (const double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
                              -std::numeric_limits<double>::infinity()}) {
-        std::string out = "x";
+        TextBuffer out;
+        out.push_back('x');
         EXPECT_TRUE(append_number(out, bad).has_value());
-        EXPECT_EQ(out, "x");
+        EXPECT_EQ(out.view(), "x");
     }
 }
 
@@ -108,30 +113,47 @@ TEST(StringEscape, EveryControlByteIsEscapedAndNoOtherByte) {
     }
 }
 
-TEST(ObjectText, MembersInKeyByteOrderCompact) {
-    const Object object{{"value", 3.0},
-                        {"name", std::string("n_gen")},
-                        {"units", std::string("count")},
-                        {"uncertainty", Null{}},
-                        {"status", std::string("Seed")}};
-    std::string out;
-    ASSERT_FALSE(append_object(out, object).has_value());
-    EXPECT_EQ(out, R"({"name":"n_gen","status":"Seed","uncertainty":null,"units":"count","value":3.0})");
-}
-
-TEST(ObjectText, PrefixKeyFirstUnsignedBytes) {
-    const Object object{{"\xC3\xA9", Null{}}, {"ab", Null{}}, {"a", Null{}}, {"", Null{}}};
-    std::string out;
-    ASSERT_FALSE(append_object(out, object).has_value());
-    EXPECT_EQ(out, "{\"\":null,\"a\":null,\"ab\":null,\"\xC3\xA9\":null}");
+TEST(ObjectText, MembersCompactInTheOrderWritten) {
+    TextBuffer out;
+    ObjectWriter writer(out);
+    writer.text_member("name", "n\"gen");
+    ASSERT_FALSE(writer.member("uncertainty", Null{}).has_value());
+    ASSERT_FALSE(writer.member("value", 3.0).has_value());
+    writer.close();
+    EXPECT_EQ(out.view(), R"({"name":"n\"gen","uncertainty":null,"value":3.0})");
 }
 
 TEST(ObjectText, NonFiniteMemberFailsWithAMessage) {
-    const Object object{{"v", std::numeric_limits<double>::quiet_NaN()}};
-    std::string out;
-    const auto error = append_object(out, object);
+    TextBuffer out;
+    ObjectWriter writer(out);
+    const auto error = writer.member("v", std::numeric_limits<double>::quiet_NaN());
     ASSERT_TRUE(error.has_value());
     EXPECT_FALSE(error->message.empty());
+}
+
+// Texts longer than the inline bytes move to the heap whole, at every step
+// of growth, whether they arrive byte by byte or in runs.
+TEST(TextBufferGrowth, KeepsEveryByteAcrossTheMoveToTheHeap) {
+    std::string expected;
+    TextBuffer out;
+    for (std::size_t i = 0; i < 3 * TextBuffer::inline_capacity; ++i) {
+        const char byte = static_cast<char>('a' + i % 26);
+        if (i % 3 == 0) {
+            out.push_back(byte);
+            expected.push_back(byte);
+        } else if (i % 3 == 1) {
+            out.append(i % 7, byte);
+            expected.append(i % 7, byte);
+        } else {
+            out.append(std::string_view(expected).substr(0, i % 41));
+            expected.append(expected.substr(0, i % 41));
+        }
+        ASSERT_EQ(out.view(), expected) << i;
+    }
+    EXPECT_TRUE(out.on_heap());
+    TextBuffer short_text;
+    short_text.append(std::string(TextBuffer::inline_capacity, 'x'));
+    EXPECT_FALSE(short_text.on_heap()) << "128 bytes fit inline";
 }
 
 TEST(ObjectText, FiniteOrNullMapsNonFiniteToNull) {

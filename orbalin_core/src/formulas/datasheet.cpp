@@ -20,9 +20,8 @@ static_assert(in_byte_order(member_keys), "an object's members are written in th
 
 }  // namespace
 
-std::optional<jsontext::WriteError> write_datasheet(const ConstantRecord& record, std::string& out) {
+std::optional<jsontext::WriteError> write_datasheet(const ConstantRecord& record, jsontext::TextBuffer& out) {
     out.clear();
-    out.reserve(datasheet_reserve);
     jsontext::ObjectWriter writer(out);
     writer.text_member(member_keys[0], record.name);
     writer.text_member(member_keys[1], display_text(record.status));

@@ -2,21 +2,19 @@
 #pragma once
 
 #include <optional>
-#include <string>
 
 #include "formulas/constant_record.hpp"
 #include "jsontext/json_writer.hpp"
 
 namespace orbalin::formulas {
 
-inline constexpr std::size_t datasheet_reserve = 128;
-
-// Writes the datasheet of `record` into `out` (cleared first, room for 128
-// bytes made: every seed datasheet fits without growing). Five members in
+// Writes the datasheet of `record` into `out` (cleared first; every seed
+// datasheet fits in the buffer's 128 inline bytes without growing). Five members in
 // the byte order of their keys: name, status (its text), uncertainty (null
 // when absent or not finite), units, value (null when not finite). The
 // derivation and dependencies stay out. The members are written straight in
 // that fixed order rather than gathered in an ordered map first.
-[[nodiscard]] std::optional<jsontext::WriteError> write_datasheet(const ConstantRecord& record, std::string& out);
+[[nodiscard]] std::optional<jsontext::WriteError> write_datasheet(const ConstantRecord& record,
+                                                                  jsontext::TextBuffer& out);
 
 }  // namespace orbalin::formulas

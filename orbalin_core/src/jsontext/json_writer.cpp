@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace orbalin::jsontext {
@@ -38,7 +39,7 @@ Decimal shortest_decimal(double magnitude) {
     return decimal;
 }
 
-void append_hex_escape(std::string& out, unsigned char byte) {
+void append_hex_escape(TextBuffer& out, unsigned char byte) {
     static constexpr std::string_view hex = "0123456789abcdef";
     out.append("\\u00");
     out.push_back(hex[byte >> 4]);
@@ -54,7 +55,7 @@ Value finite_or_null(double number) {
     return Null{};
 }
 
-void append_string(std::string& out, std::string_view text) {
+void append_string(TextBuffer& out, std::string_view text) {
     out.push_back('"');
     // Bytes that need no escape are copied in runs, one append per run.
     std::size_t run = 0;
@@ -95,18 +96,26 @@ void append_string(std::string& out, std::string_view text) {
     out.push_back('"');
 }
 
-std::optional<WriteError> append_number(std::string& out, double number) {
+std::optional<WriteError> append_number(TextBuffer& out, double number) {
     if (!std::isfinite(number)) {
         return WriteError{"cannot write a non-finite number as JSON"};
     }
     if (std::signbit(number)) {
         out.push_back('-');
     }
-    if (number == 0.0) {
-        out.append("0.0");
+    const double magnitude = std::fabs(number);
+    // An integral magnitude below 2^53 is its integer's digits: that is the
+    // shortest text that reads back to it, and below 1e16 it is written
+    // plainly. Most values are such counts; they skip the digit search.
+    if (magnitude < 0x1p53 && magnitude == std::trunc(magnitude)) {
+        std::array<char, 16> integer{};
+        const auto written =
+            std::to_chars(integer.data(), integer.data() + integer.size(), static_cast<std::uint64_t>(magnitude));
+        out.append(std::string_view(integer.data(), static_cast<std::size_t>(written.ptr - integer.data())));
+        out.append(".0");
         return std::nullopt;
     }
-    const Decimal d = shortest_decimal(std::fabs(number));
+    const Decimal d = shortest_decimal(magnitude);
     const std::string_view digits(d.digits.data(), static_cast<std::size_t>(d.count));
     const int n = d.count;
     const int e = d.exponent;
@@ -131,7 +140,7 @@ std::optional<WriteError> append_number(std::string& out, double number) {
     out.append(e > 0 ? "e+" : "e-");
     std::array<char, 8> exponent{};
     const auto written = std::to_chars(exponent.data(), exponent.data() + exponent.size(), std::abs(e));
-    out.append(exponent.data(), written.ptr);
+    out.append(std::string_view(exponent.data(), static_cast<std::size_t>(written.ptr - exponent.data())));
     return std::nullopt;
 }
 
@@ -154,17 +163,6 @@ std::optional<WriteError> ObjectWriter::member(std::string_view key, const Value
         return append_number(out_, *number);
     }
     append_string(out_, std::get<std::string>(value));
-    return std::nullopt;
-}
-
-std::optional<WriteError> append_object(std::string& out, const Object& object) {
-    ObjectWriter writer(out);
-    for (const auto& [key, value] : object) {
-        if (auto error = writer.member(key, value)) {
-            return error;
-        }
-    }
-    writer.close();
     return std::nullopt;
 }
 

@@ -3,11 +3,12 @@
 // Plain C++ without the interpreter, so the exact text can be tested natively.
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
+
+#include "jsontext/text_buffer.hpp"
 
 namespace orbalin::jsontext {
 
@@ -16,10 +17,6 @@ struct Null {
 };
 
 using Value = std::variant<Null, double, std::string>;
-
-// Members ordered by the bytes of their keys: std::less<std::string> compares
-// as unsigned char, a proper prefix first.
-using Object = std::map<std::string, Value>;
 
 // A number member when `number` is finite, else null: JSON has no NaN or infinity.
 [[nodiscard]] Value finite_or_null(double number);
@@ -32,21 +29,18 @@ struct WriteError {
 // Appends `text` as a JSON string: quotes, the two-character escapes, \u00xx
 // (lower-case hex) for other control bytes; every other byte, 0x7F and the
 // bytes of multi-byte UTF-8 included, is copied unchanged.
-void append_string(std::string& out, std::string_view text);
+void append_string(TextBuffer& out, std::string_view text);
 
 // Appends a finite double in the shortest digits that read back to it,
 // plain for decimal exponents -5..15 (always with ".0" or a fraction), else as
 // d.ddde[+-]x. Refuses NaN and infinities, leaving `out` unchanged.
-[[nodiscard]] std::optional<WriteError> append_number(std::string& out, double number);
-
-// Appends `object` in compact form: no spaces, no line breaks.
-[[nodiscard]] std::optional<WriteError> append_object(std::string& out, const Object& object);
+[[nodiscard]] std::optional<WriteError> append_number(TextBuffer& out, double number);
 
 // Writes one object member by member, for callers whose keys come in byte
 // order already: "{", members separated by ",", then "}" on close().
 class ObjectWriter {
 public:
-    explicit ObjectWriter(std::string& out) : out_(out) { out_.push_back('{'); }
+    explicit ObjectWriter(TextBuffer& out) : out_(out) { out_.push_back('{'); }
 
     void text_member(std::string_view key, std::string_view text) {
         key_of_next_member(key);
@@ -59,7 +53,7 @@ public:
 private:
     void key_of_next_member(std::string_view key);
 
-    std::string& out_;
+    TextBuffer& out_;
     bool first_ = true;
 };
 

@@ -63,7 +63,7 @@ PyObject* py_get_constant(PyObject* /*module*/, PyObject* const* args, Py_ssize_
         if (name->empty()) {
             return fail_check("py_get_constant: name must be non-empty");
         }
-        std::string text;
+        jsontext::TextBuffer text;  // on the stack: a datasheet fits inline
         {
             // The registry and the record copy live only for this block.
             const auto found = formulas::FormulasRegistry::new_seeded().get(*name);
@@ -75,7 +75,7 @@ PyObject* py_get_constant(PyObject* /*module*/, PyObject* const* args, Py_ssize_
                 return nullptr;
             }
         }
-        return parse_with_json_loads(text);
+        return parse_with_json_loads(text.view());
     });
 }
 
