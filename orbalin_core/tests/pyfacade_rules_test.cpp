@@ -175,13 +175,18 @@ struct CallbackThread {
     PyObject* argument = nullptr;        // its __float__ ends the thread
     PyObject* held_in_module = nullptr;  // an OwnedRef on the unwound frames holds it
     std::atomic<bool> in_callback{false};
-    bool unwound = false;  // the thread's outermost frame was cleaned up
+    std::atomic<bool> interpreter_taken{false};  // another thread holds the GIL now
+    bool unwound = false;                        // the thread's outermost frame was cleaned up
     bool returned = false;
 } thread_under_test;
 
 PyObject* float_that_ends_the_thread(PyObject* /*self*/) {
     PyEval_SaveThread();  // as CPython does before it ends a thread
     thread_under_test.in_callback = true;
+    // At shutdown the main thread holds the GIL while the others are ended.
+    while (!thread_under_test.interpreter_taken) {
+        usleep(1000);
+    }
     if (thread_under_test.how == EndOfThread::exit) {
         pthread_exit(nullptr);
     }
@@ -228,22 +233,24 @@ void end_a_thread_inside_a_callback(EndOfThread how) {
     PyThreadState* main_thread = PyEval_SaveThread();
     pthread_t thread{};
     ASSERT_EQ(pthread_create(&thread, nullptr, call_into_the_module, nullptr), 0);
+    while (!test.in_callback) {
+        usleep(1000);
+    }
+    PyEval_RestoreThread(main_thread);
+    test.interpreter_taken = true;
     if (how == EndOfThread::cancel) {
-        while (!test.in_callback) {
-            usleep(1000);
-        }
         ASSERT_EQ(pthread_cancel(thread), 0);
     }
     void* result = nullptr;
     ASSERT_EQ(pthread_join(thread, &result), 0);
-    PyEval_RestoreThread(main_thread);
 
     EXPECT_EQ(result, how == EndOfThread::exit ? nullptr : PTHREAD_CANCELED);
     EXPECT_TRUE(test.in_callback);
     EXPECT_TRUE(test.unwound) << "the thread's frames were not unwound";
     EXPECT_FALSE(test.returned) << "the module swallowed the unwind";
     // The handle on the unwound frames let its reference go unreleased: the
-    // thread held no thread state, so the count was not touched.
+    // thread held no thread state, so the count, which this thread owns by
+    // holding the GIL, was not touched.
     EXPECT_EQ(Py_REFCNT(held.get()), references_before + 1);
 }
 

@@ -62,18 +62,24 @@ private:
     explicit OwnedRef(PyObject* object) noexcept : object_(object) {}
 
     static void release_owned(PyObject* object) {
-        if (object != nullptr && attached_thread_state() != nullptr) {
+        if (object != nullptr && thread_is_attached()) {
             Py_DECREF(object);
         }
     }
 
-    // The thread state attached to this thread, or null while it has none.
-    // 3.13 made the unchecked getter public under a new name.
-    static PyThreadState* attached_thread_state() noexcept {
+    // Whether this thread has a thread state attached, as it has whenever it
+    // runs the module's code, and not while CPython ends it. From 3.12 the
+    // current thread state is kept per thread (3.13 made its getter public
+    // under a new name); before, it is one global naming whichever thread
+    // holds the GIL, so it must also be this thread's own.
+    static bool thread_is_attached() noexcept {
 #if PY_VERSION_HEX >= 0x030D0000
-        return PyThreadState_GetUnchecked();
+        return PyThreadState_GetUnchecked() != nullptr;
+#elif PY_VERSION_HEX >= 0x030C0000
+        return _PyThreadState_UncheckedGet() != nullptr;
 #else
-        return _PyThreadState_UncheckedGet();
+        const PyThreadState* current = _PyThreadState_UncheckedGet();
+        return current != nullptr && current->thread_id == PyThread_get_thread_ident();
 #endif
     }
 
