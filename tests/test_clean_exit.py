@@ -39,6 +39,25 @@ time.sleep(0.2)
 ballast = [[] for _ in range(1_000_000)]
 """
 
+# A tol whose conversion raises a TypeError that runs Python code in `method`
+# when the module names the argument in it, or releases it.
+REFUSED_TOL = """
+    class Refusal(TypeError):
+        def {method}(self):
+            busy()
+            return {result}
+    class Tol:
+        def __float__(self):
+            raise Refusal
+    def loop():
+        matrix, tol = PyCKMMatrix.from_topology(), Tol()
+        while True:
+            try:
+                matrix.is_unitary(tol)
+            except TypeError:
+                pass
+    """
+
 # Each program defines `loop`, which calls the module so that it calls back
 # into Python code.
 CALLBACKS = {
@@ -83,37 +102,8 @@ CALLBACKS = {
                     if type(error).__name__ != "InternalFailure":
                         raise
         """,
-    "__str__ of a refusal that gets the argument's name": """
-        class Refusal(TypeError):
-            def __str__(self):
-                busy()
-                return "refused"
-        class Tol:
-            def __float__(self):
-                raise Refusal
-        def loop():
-            matrix, tol = PyCKMMatrix.from_topology(), Tol()
-            while True:
-                try:
-                    matrix.is_unitary(tol)
-                except TypeError:
-                    pass
-        """,
-    "__del__ of a refusal the module releases": """
-        class Refusal(TypeError):
-            def __del__(self):
-                busy()
-        class Tol:
-            def __float__(self):
-                raise Refusal
-        def loop():
-            matrix, tol = PyCKMMatrix.from_topology(), Tol()
-            while True:
-                try:
-                    matrix.is_unitary(tol)
-                except TypeError:
-                    pass
-        """,
+    "__str__ of a refusal that gets the argument's name": REFUSED_TOL.format(method="__str__", result="'refused'"),
+    "__del__ of a refusal the module releases": REFUSED_TOL.format(method="__del__", result="None"),
 }
 
 RUNS = 4
