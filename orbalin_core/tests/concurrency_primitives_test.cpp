@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cstdint>
 #include <mutex>
 #include <shared_mutex>
@@ -15,6 +16,16 @@
 
 namespace orbalin::common {
 namespace {
+
+// A copy of `text` in `arena`, through the allocation path named by `alone`.
+std::string_view copy_into(Arena& arena, std::string_view text, bool alone) {
+    if (text.empty()) {
+        return {};
+    }
+    auto* at = static_cast<char*>(alone ? arena.allocate_alone(text.size()) : arena.allocate(text.size()));
+    std::memcpy(at, text.data(), text.size());
+    return {at, text.size()};
+}
 
 TEST(ReaderWriterLock, ReadersShareWritersExclude) {
     ReaderWriterLock lock;

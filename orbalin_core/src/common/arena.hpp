@@ -17,10 +17,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <new>
-#include <string_view>
-#include <type_traits>
 #include <utility>
 
 namespace orbalin::common {
@@ -80,25 +77,6 @@ public:
         return block->bytes() + at;
     }
 
-    // One of the two above: `alone` says whether other threads can reach the arena.
-    [[nodiscard]] void* allocate_as(bool alone, std::size_t size) {
-        return alone ? allocate_alone(size) : allocate(size);
-    }
-
-    // `count` value-initialised objects of a trivially destructible type:
-    // the arena never runs destructors.
-    template <class T>
-    [[nodiscard]] T* make_array(std::size_t count, bool alone) {
-        static_assert(std::is_trivially_destructible_v<T>);
-        static_assert(alignof(T) <= alignof(std::max_align_t));
-        void* memory = allocate_as(alone, sizeof(T) * count);
-        auto* first = static_cast<T*>(memory);
-        for (std::size_t i = 0; i < count; ++i) {
-            new (first + i) T();  // one by one: array placement new may want room of its own
-        }
-        return first;
-    }
-
     // Number of blocks taken from the heap so far.
     [[nodiscard]] std::size_t block_count() const noexcept {
         std::size_t count = 0;
@@ -143,15 +121,5 @@ private:
     std::atomic<Block*> current_{nullptr};
     std::size_t first_block_;
 };
-
-// A copy of `text` inside `arena` (no terminator is added).
-[[nodiscard]] inline std::string_view copy_into(Arena& arena, std::string_view text, bool alone) {
-    if (text.empty()) {
-        return {};
-    }
-    auto* at = static_cast<char*>(arena.allocate_as(alone, text.size()));
-    std::memcpy(at, text.data(), text.size());
-    return {at, text.size()};
-}
 
 }  // namespace orbalin::common

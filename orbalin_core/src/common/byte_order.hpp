@@ -2,30 +2,94 @@
 #pragma once
 
 #include <algorithm>
-#include <string>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <span>
 #include <string_view>
 #include <vector>
 
 namespace orbalin::common {
 
-// std::string compares through char_traits<char>, which the standard defines
-// to order as unsigned char whatever the signedness of char, and a proper
-// prefix compares less. That is exactly byte order. Names in one registry
-// are unique, so a stable sort would order them no differently; std::sort
-// needs no scratch buffer.
-inline void sort_by_bytes(std::vector<std::string>& names) {
-    std::sort(names.begin(), names.end());
+// The first 8 bytes of `name` as a big-endian integer, zero-padded: integers
+// order as the bytes do, so most comparisons of a sort are one integer
+// comparison. Names that tie (equal first 8 bytes, or one a zero-padded
+// prefix of the other, such as "a" and "a\0") need their full bytes.
+[[nodiscard]] inline std::uint64_t leading_bytes(std::string_view name) noexcept {
+    std::uint64_t word = 0;
+    if (!name.empty()) {
+        std::memcpy(&word, name.data(), name.size() < sizeof word ? name.size() : sizeof word);
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        word = __builtin_bswap64(word);
+    }
+    return word;
 }
 
-// The same for views. Names of one list mostly differ in their first byte,
-// which is compared inline before the full comparison.
-inline void sort_by_bytes(std::vector<std::string_view>& names) {
-    std::sort(names.begin(), names.end(), [](std::string_view a, std::string_view b) {
-        if (!a.empty() && !b.empty() && a.front() != b.front()) {
-            return static_cast<unsigned char>(a.front()) < static_cast<unsigned char>(b.front());
+// Sorts `names` ascending by unsigned byte value, a proper prefix first (the
+// order std::string_view's comparison gives, since char_traits<char>
+// compares as unsigned char). Stable, although names of one list are unique.
+//
+// Each name is sorted by its leading_bytes first: up to 32 names by an
+// insertion sort in a buffer on the stack (a registry's seventeen take no
+// heap and no call), more by std::stable_sort. Runs of equal leading bytes
+// are then put in order by their full bytes.
+namespace detail {
+
+// Insertion sort: no calls and no scratch memory, the fastest way to order
+// the few dozen items it is used for. Stable.
+template <class Item, class Less>
+void insertion_sort(Item* items, std::size_t count, Less less) {
+    for (std::size_t i = 1; i < count; ++i) {
+        const Item moving = items[i];
+        std::size_t at = i;
+        for (; at > 0 && less(moving, items[at - 1]); --at) {
+            items[at] = items[at - 1];
         }
-        return a < b;
-    });
+        items[at] = moving;
+    }
+}
+
+}  // namespace detail
+
+inline void sort_by_bytes(std::span<std::string_view> names) {
+    struct Keyed {
+        std::uint64_t lead;
+        std::string_view name;
+    };
+    constexpr std::size_t small = 32;
+    const auto by_lead = [](const Keyed& a, const Keyed& b) { return a.lead < b.lead; };
+    const auto by_bytes = [](const Keyed& a, const Keyed& b) { return a.name < b.name; };
+    const auto sort = [](Keyed* items, std::size_t count, auto less) {
+        if (count <= small) {
+            detail::insertion_sort(items, count, less);
+        } else {
+            std::stable_sort(items, items + count, less);
+        }
+    };
+    Keyed stack[small];  // NOLINT(cppcoreguidelines-pro-type-member-init): filled before use
+    std::vector<Keyed> heap;
+    Keyed* keyed = stack;
+    const std::size_t count = names.size();
+    if (count > small) {
+        heap.resize(count);
+        keyed = heap.data();
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        keyed[i] = Keyed{leading_bytes(names[i]), names[i]};
+    }
+    sort(keyed, count, by_lead);
+    for (std::size_t first = 0; first < count;) {
+        std::size_t end = first + 1;
+        while (end < count && keyed[end].lead == keyed[first].lead) {
+            ++end;
+        }
+        sort(keyed + first, end - first, by_bytes);
+        first = end;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        names[i] = keyed[i].name;
+    }
 }
 
 }  // namespace orbalin::common

@@ -50,7 +50,7 @@ std::uint64_t load_le32(const char* bytes) noexcept {
 }
 
 // 0 to 7 bytes as one word. Loads may overlap: the length is mixed in
-// separately, so two inputs of different lengths never share a word stream.
+// separately, so inputs of different lengths still hash apart.
 std::uint64_t load_short(const char* bytes, std::size_t size) noexcept {
     if (size >= 4) {
         return load_le32(bytes) | (load_le32(bytes + size - 4) << 32);
@@ -90,25 +90,32 @@ std::uint64_t finalise(std::uint64_t z) noexcept {
 
 std::uint64_t keyed_mix_hash(HashKey key, std::string_view bytes) noexcept {
     const char* at = bytes.data();
-    std::size_t left = bytes.size();
-    std::uint64_t state = key.k0 ^ fold_multiply(static_cast<std::uint64_t>(bytes.size()) ^ golden, key.k1 | 1);
-    while (left > 16) {
-        state = fold_multiply(load_le64(at) ^ key.k1, load_le64(at + 8) ^ state);
-        at += 16;
-        left -= 16;
-    }
+    const std::size_t size = bytes.size();
+    // The length enters by addition to a key word: how the carries run
+    // depends on the key, so inputs of different lengths whose words differ
+    // by a known pattern still hash apart.
+    std::uint64_t state = key.k1 + static_cast<std::uint64_t>(size);
     std::uint64_t low = 0;
     std::uint64_t high = 0;
-    if (left > 8) {
-        low = load_le64(at);
-        high = load_le64(at + left - 8);  // overlaps `low` when fewer than 16 bytes are left
-    } else if (left == 8) {
-        low = load_le64(at);
+    if (size <= 16) {
+        // One multiplication: the two overlapping loads cover every byte.
+        if (size >= 8) {
+            low = load_le64(at);
+            high = load_le64(at + size - 8);
+        } else {
+            low = load_short(at, size);
+        }
     } else {
-        low = load_short(at, left);
+        std::size_t left = size;
+        while (left > 16) {
+            state = fold_multiply(load_le64(at) ^ key.k0, load_le64(at + 8) ^ state);
+            at += 16;
+            left -= 16;
+        }
+        low = load_le64(at + left - 16);  // the last 16 bytes, overlapping the words already mixed
+        high = load_le64(at + left - 8);
     }
-    const std::uint64_t mixed = fold_multiply(low ^ key.k1 ^ mixer_a, high ^ state ^ mixer_b);
-    return fold_multiply(mixed ^ key.k0, golden ^ key.k1);
+    return fold_multiply(low ^ key.k0, high ^ state);
 }
 
 HashKey fresh_hash_key() noexcept {

@@ -3,8 +3,8 @@
 // Every map draws its own key, so the internal order of entries differs from
 // one map to the next and nothing outside can predict where a name lands.
 // The names hashed here are short (up to a few dozen bytes), so the hash is a
-// keyed multiply-mix: each 16 bytes cost one 64x64->128-bit multiplication,
-// and a name of up to 16 bytes costs two, about a tenth of SipHash's rounds.
+// keyed multiply-mix: a name of up to 16 bytes costs one 64x64->128-bit
+// multiplication of two key-masked words, and each further 16 bytes one more.
 #pragma once
 
 #include <cstdint>
@@ -34,12 +34,9 @@ public:
     using is_transparent = void;
 
     KeyedStringHash() noexcept : key_(fresh_hash_key()) {}
-    explicit KeyedStringHash(HashKey key) noexcept : key_(key) {}
 
     std::uint64_t operator()(std::string_view text) const noexcept { return keyed_mix_hash(key_, text); }
     std::uint64_t operator()(const std::string& text) const noexcept { return keyed_mix_hash(key_, text); }
-
-    [[nodiscard]] HashKey key() const noexcept { return key_; }
 
 private:
     HashKey key_;

@@ -1,14 +1,19 @@
 // A reader-writer lock in one 32-bit atomic word.
 //
 // Bit 0 is set while a writer holds the lock; the bits above count readers.
-// Uncontended, taking and releasing a shared lock are one atomic addition
-// each, and the lock needs four bytes, so a registry can give each of a
-// thousand shards its own without paying for a thousand std::shared_mutex.
+// A reader enters with a compare-and-swap that succeeds only while the
+// writer bit is clear, and leaves with one subtraction. Since no reader ever
+// touches the word while a writer holds it, and a writer enters only from
+// zero, the writer leaves with a plain release store of zero: uncontended,
+// a write costs one compare-and-swap and one store, a read one
+// compare-and-swap and one subtraction.
 //
-// A thread that cannot take the lock spins briefly, then sleeps in
-// std::atomic::wait (a futex on Linux) until the word changes. Writers are not
-// preferred: in this module a registry is written only while it is built,
-// before any reader can reach it.
+// Nobody is ever woken: a thread that cannot take the lock spins briefly,
+// then yields, then sleeps for short and growing spells until the word lets
+// it in. In this module a registry is written only while it is built, before
+// any reader can reach it, so waits do not occur in practice; keeping the
+// release paths free of a wake-up call is what pays. Writers are not
+// preferred.
 //
 // Meets the standard's Lockable and SharedLockable requirements, so
 // std::unique_lock and std::shared_lock work with it.
@@ -19,6 +24,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 
@@ -34,34 +40,22 @@ public:
     ReaderWriterLock& operator=(ReaderWriterLock&&) = delete;
 
     void lock_shared() noexcept {
-        for (;;) {
-            const std::uint32_t before = word().fetch_add(reader, std::memory_order_acquire);
-            if ((before & writer) == 0) [[likely]] {
-                return;
-            }
-            // A writer holds it: take the count back and wait for the writer.
-            release_reader();
-            wait_while_held(writer);
+        for (unsigned round = 0; !try_lock_shared(); ++round) {
+            pause(round);
         }
     }
 
-    void unlock_shared() noexcept { release_reader(); }
+    void unlock_shared() noexcept { word().fetch_sub(reader, std::memory_order_release); }
 
     void lock() noexcept {
-        for (;;) {
-            std::uint32_t expected = 0;
-            if (word().compare_exchange_weak(expected, writer, std::memory_order_acquire, std::memory_order_relaxed))
-                [[likely]] {
-                return;
-            }
-            wait_while_held(~std::uint32_t{0});
+        for (unsigned round = 0; !try_lock(); ++round) {
+            pause(round);
         }
     }
 
-    void unlock() noexcept {
-        word().fetch_and(~writer, std::memory_order_release);
-        word().notify_all();  // no system call unless a thread is waiting
-    }
+    // Readers stay out while the writer bit is set, so nothing else can have
+    // changed the word: a store is enough.
+    void unlock() noexcept { word().store(0, std::memory_order_release); }
 
     [[nodiscard]] bool try_lock() noexcept {
         std::uint32_t expected = 0;
@@ -69,10 +63,13 @@ public:
     }
 
     [[nodiscard]] bool try_lock_shared() noexcept {
-        if ((word().fetch_add(reader, std::memory_order_acquire) & writer) == 0) {
-            return true;
+        std::uint32_t seen = word().load(std::memory_order_relaxed);
+        while ((seen & writer) == 0) {
+            if (word().compare_exchange_weak(seen, seen + reader, std::memory_order_acquire,
+                                             std::memory_order_relaxed)) [[likely]] {
+                return true;
+            }
         }
-        release_reader();
         return false;
     }
 
@@ -80,26 +77,24 @@ private:
     static constexpr std::uint32_t writer = 1;
     static constexpr std::uint32_t reader = 2;
 
-    void release_reader() noexcept {
-        // The last reader out may be what a waiting writer waits for.
-        if (word().fetch_sub(reader, std::memory_order_release) == reader) [[unlikely]] {
-            word().notify_all();
+    // How a waiting thread spends its `round`-th failed attempt: spinning
+    // first (the holder is usually done within a few hundred cycles), then
+    // giving the processor away, then sleeping up to a millisecond a time.
+    static void pause(unsigned round) noexcept {
+        constexpr unsigned spins = 64;
+        constexpr unsigned yields = 128;
+        if (round < spins) {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+            return;
         }
-    }
-
-    // Returns once none of `bits` is set in the word (or spuriously).
-    void wait_while_held(std::uint32_t bits) noexcept {
-        for (int spin = 0; spin < 64; ++spin) {
-            if ((word().load(std::memory_order_relaxed) & bits) == 0) {
-                return;
-            }
+        if (round < spins + yields) {
             std::this_thread::yield();
+            return;
         }
-        std::uint32_t seen = word().load(std::memory_order_relaxed);
-        while ((seen & bits) != 0) {
-            word().wait(seen, std::memory_order_relaxed);
-            seen = word().load(std::memory_order_relaxed);
-        }
+        const unsigned doublings = round - spins - yields < 10 ? round - spins - yields : 10;
+        std::this_thread::sleep_for(std::chrono::microseconds(1U << doublings));
     }
 
     [[nodiscard]] std::atomic_ref<std::uint32_t> word() noexcept { return std::atomic_ref<std::uint32_t>(word_); }

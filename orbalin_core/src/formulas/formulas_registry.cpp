@@ -1,9 +1,12 @@
 #include "formulas/formulas_registry.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <cstring>
 #include <mutex>
 #include <shared_mutex>
+#include <span>
 #include <utility>
 
 #include "common/byte_order.hpp"
@@ -13,47 +16,112 @@
 namespace orbalin::formulas {
 namespace {
 
-// Slots of a table holding `size` entries: none while empty, then the
+// Index slots of a table holding `size` entries: none while empty, then the
 // smallest power of two from 4 up that keeps the table at most 3/4 full.
 // A function of the size alone, so a shard needs to store only its size.
 std::size_t capacity_for(std::uint32_t size) noexcept {
     if (size == 0) {
         return 0;
     }
-    // At most 3/4 full: capacity >= 4 * size / 3, rounded up to a power of two.
     const std::size_t least = (std::size_t{size} * 4 + 2) / 3;
     return std::max<std::size_t>(4, std::bit_ceil(least));
 }
 
-// The arena bytes that `records` records need besides the shards, over at
-// most `used_shards` shards, whatever way the hash spreads them.
-// Records: one block each (its view, dependency views and texts, padded as
-// the arena pads). Tables: a shard that ends with k records made tables of
-// 4, 8, ... up to capacity_for(k) slots, fewer than 2 * capacity_for(k) <
-// 2 * (8k/3 + 4) in all; summed over the shards that is under
-// 16/3 * records + 8 per shard used.
-std::size_t table_bytes_bound(std::size_t records, std::size_t used_shards) noexcept {
-    constexpr std::size_t slot_bytes = 16;
-    return slot_bytes * ((16 * records + 2) / 3 + 8 * used_shards);
+// A table of `capacity` index slots: the indices, then 3/4 as many entry
+// pointers (the most it ever holds).
+constexpr std::size_t table_bytes(std::size_t capacity) noexcept {
+    return capacity * sizeof(std::uint32_t) + capacity / 4 * 3 * sizeof(StoredEntry*);
 }
 
-std::size_t seed_record_bytes() noexcept {
-    static const std::size_t bytes = [] {
-        constexpr std::size_t pad = alignof(std::max_align_t);
-        std::size_t total = 0;
-        for (const DirectSeed& seed : direct_seeds()) {
-            total += sizeof(StoredRecord) + seed.name.size() + seed.units.size() + pad;
-        }
-        for (const DerivedSeed& seed : derived_seeds()) {
-            total += sizeof(StoredRecord) + seed.name.size() + seed.units.size() + seed.derivation.size() + pad;
-            for (const std::string_view dependency : seed.dependencies) {
-                total += sizeof(std::string_view) + dependency.size();
-            }
-        }
-        return total;
-    }();
-    return bytes;
+constexpr std::size_t first_capacity = 4;
+
+StoredEntry** entries_of(std::uint32_t* table, std::size_t capacity) noexcept {
+    return reinterpret_cast<StoredEntry**>(table + capacity);
 }
+
+// The index slot of `capacity` (a power of two) holding the entry of `key`,
+// else the free slot where it would go. At most 3/4 full, so the walk always
+// meets a free slot. The one probe of the registry: lookups, inserts and
+// rebuilding a grown table all use it.
+std::uint32_t* probe(std::uint32_t* indices, std::size_t capacity, std::uint64_t hash, std::string_view key) noexcept {
+    StoredEntry* const* entries = entries_of(indices, capacity);
+    const std::size_t mask = capacity - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        const std::uint32_t index = indices[at];
+        if (index == 0) {
+            return indices + at;
+        }
+        const StoredEntry* entry = entries[index - 1];
+        if (entry->hash == hash && entry->key() == key) {
+            return indices + at;
+        }
+    }
+}
+
+// The seed table as it lies in storage: each row an entry head (hash and
+// record pointer left zero, to be set by the build), its key, and its
+// record, 8-byte aligned.
+struct SeedPlace {
+    std::size_t entry;
+    std::size_t record;
+};
+
+constexpr std::size_t seed_record_bytes(const SeedRow& row) {
+    return record_bytes(row.name, row.units, row.derivation, row.dependencies);
+}
+
+constexpr std::array<SeedPlace, seed_count> seed_places = [] {
+    std::array<SeedPlace, seed_count> places{};
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < seed_count; ++i) {
+        places[i] = {at, at + entry_head_bytes(seed_rows[i].name.size())};
+        at = places[i].record + round_to_word(seed_record_bytes(seed_rows[i]));
+    }
+    return places;
+}();
+
+constexpr std::size_t seed_image_bytes =
+    seed_places.back().record + round_to_word(seed_record_bytes(seed_rows.back()));
+
+// StoredEntry with its pointer as an integer, which the compiler can lay out as bytes.
+struct ImageEntryHead {
+    std::uint64_t hash;
+    std::uint32_t key_size;
+    std::uint32_t unused_word;
+    std::uint64_t record;
+};
+static_assert(sizeof(ImageEntryHead) == sizeof(StoredEntry));
+
+constexpr std::array<unsigned char, seed_image_bytes> seed_image = [] {
+    std::array<unsigned char, seed_image_bytes> image{};
+    for (std::size_t i = 0; i < seed_count; ++i) {
+        const SeedRow& row = seed_rows[i];
+        const auto head = std::bit_cast<std::array<unsigned char, sizeof(ImageEntryHead)>>(
+            ImageEntryHead{0, static_cast<std::uint32_t>(row.name.size()), 0, 0});
+        std::size_t at = seed_places[i].entry;
+        for (const unsigned char byte : head) {
+            image[at++] = byte;
+        }
+        for (const char c : row.name) {
+            image[at++] = static_cast<unsigned char>(c);
+        }
+        write_record(image.data() + seed_places[i].record, row.name, row.units,
+                     row.derived ? std::optional<std::string_view>(row.derivation) : std::nullopt, row.value,
+                     std::nullopt, row.derived ? ConstantStatus::Pending : ConstantStatus::Seed, row.dependencies);
+    }
+    return image;
+}();
+
+// The arena bytes the seed build's tables need besides the shards, over at
+// most `used_shards` shards, whatever way the hash spreads the records. A
+// shard that ends with k records made tables of 4, 8, ... up to
+// capacity_for(k) <= 3k + 4 slots: fewer than twice the last one's bytes,
+// plus the arena's padding of up to 16 bytes for each of at most 4 tables
+// (capacity_for(17) is 32).
+constexpr std::size_t seed_table_bytes(std::size_t records, std::size_t used_shards) noexcept {
+    return 2 * 10 * (3 * records + 4 * used_shards) + 4 * 16 * used_shards;
+}
+static_assert(table_bytes(first_capacity) == 10 * first_capacity);
 
 }  // namespace
 
@@ -65,16 +133,16 @@ FormulasRegistry FormulasRegistry::seeded(std::size_t shard_count) {
     const std::size_t shards = std::bit_ceil(shard_count == 0 ? 1 : shard_count);
     // Sized so that the build never needs a second block: untouched room
     // costs nothing but address space.
-    const std::size_t storage =
-        shard_storage_bytes(shards) + seed_record_bytes() + table_bytes_bound(seed_count, std::min(shards, seed_count));
+    const std::size_t storage = shard_storage_bytes(shards) + seed_image_bytes + 16 +
+                                seed_table_bytes(seed_count, std::min(shards, seed_count));
     FormulasRegistry registry(shards, storage);
-    for (const DirectSeed& seed : direct_seeds()) {
-        const RecordFields fields{seed.units, std::nullopt, seed.value, std::nullopt, ConstantStatus::Seed};
-        registry.insert_fields(true, seed.name, fields, std::span<const std::string_view>());
-    }
-    for (const DerivedSeed& seed : derived_seeds()) {
-        const RecordFields fields{seed.units, seed.derivation, 0.0, std::nullopt, ConstantStatus::Pending};
-        registry.insert_fields(true, seed.name, fields, seed.dependencies);
+    // The fresh copies of the seed records: one memcpy of the whole image.
+    auto* image = static_cast<unsigned char*>(registry.arena_.allocate_alone(seed_image_bytes));
+    std::memcpy(image, seed_image.data(), seed_image_bytes);
+    for (const SeedPlace& place : seed_places) {
+        auto* entry = std::launder(reinterpret_cast<StoredEntry*>(image + place.entry));
+        entry->record = std::launder(reinterpret_cast<const StoredRecord*>(image + place.record));
+        registry.link_while_building(entry);  // a replaced record would simply be dropped
     }
     return registry;
 }
@@ -91,16 +159,11 @@ FormulasRegistry::FormulasRegistry(std::size_t shard_count, std::size_t storage_
     const auto address = reinterpret_cast<std::uintptr_t>(raw);
     const std::uintptr_t aligned = (address + shard_stride_ - 1) & ~(static_cast<std::uintptr_t>(shard_stride_) - 1);
     shards_ = raw + (aligned - address);
-    if (shard_stride_ == sizeof(Shard)) {
-        // Packed, with a stride the compiler knows: the loop becomes a memset.
-        auto* first = reinterpret_cast<Shard*>(shards_);
-        for (std::size_t i = 0; i < count; ++i) {
-            new (first + i) Shard();
-        }
-    } else {
-        for (std::size_t i = 0; i < count; ++i) {
-            new (shards_ + i * shard_stride_) Shard();
-        }
+    // Zeroed memory is a set of empty shards with unlocked locks (and, in
+    // padded lines, empty first tables); the objects are then begun on it.
+    std::memset(shards_, 0, count * shard_stride_);
+    for (std::size_t i = 0; i < count; ++i) {
+        new (shards_ + i * shard_stride_) Shard();
     }
 }
 
@@ -129,62 +192,98 @@ FormulasRegistry::Shard& FormulasRegistry::shard_for(std::uint64_t hash) const n
 
 std::optional<ConstantRecord> FormulasRegistry::insert(
     ConstantRecord record) {  // NOLINT(performance-unnecessary-value-param): taken, as callers hand it over
-    return insert_fields(false, record.name, RecordFields::of(record), record.dependencies);
-}
-
-inline FormulasRegistry::Slot* FormulasRegistry::probe(Slot* slots, std::size_t capacity, std::uint64_t hash,
-                                                       std::string_view name) noexcept {
-    // At most 3/4 full, so the walk always meets a free slot.
-    const std::size_t mask = capacity - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-        Slot& slot = slots[at];
-        if (slot.record == nullptr || (slot.hash == hash && slot.record->name == name)) {
-            return &slot;
-        }
+    const std::string_view derivation = record.derivation ? std::string_view(*record.derivation) : std::string_view();
+    const std::size_t head_bytes = entry_head_bytes(record.name.size());
+    const std::size_t bytes = head_bytes + record_bytes(record.name, record.units, derivation, record.dependencies);
+    // Everything that can fail (the allocation, the size check) happens
+    // before any table changes, so a failed insert leaves the registry as it was.
+    auto* block = static_cast<unsigned char*>(arena_.allocate(bytes));
+    write_record(block + head_bytes, record.name, record.units,
+                 record.derivation ? std::optional<std::string_view>(derivation) : std::nullopt, record.value,
+                 record.uncertainty, record.status, record.dependencies);
+    auto* entry = new (block) StoredEntry{0, static_cast<std::uint32_t>(record.name.size()), 0,
+                                          std::launder(reinterpret_cast<const StoredRecord*>(block + head_bytes))};
+    if (!record.name.empty()) {
+        std::memcpy(block + sizeof(StoredEntry), record.name.data(), record.name.size());
     }
-}
-
-template <class Dependencies>
-std::optional<ConstantRecord> FormulasRegistry::insert_fields(bool alone, std::string_view name,
-                                                              const RecordFields& fields,
-                                                              const Dependencies& dependencies) {
-    const std::uint64_t hash = common::keyed_mix_hash(key_, name);
-    Shard& shard = shard_for(hash);
-    std::unique_lock guard(shard.lock);
-    // Everything that can fail (the arena allocations) happens before the
-    // table changes, so a failed insert leaves the shard as it was.
-    const std::size_t capacity = capacity_for(shard.size);
-    Slot* target = capacity == 0 ? nullptr : probe(shard.slots, capacity, hash, name);
-    if (target != nullptr && target->record != nullptr) {
-        std::optional<ConstantRecord> previous(target->record->to_record());
-        target->record = store_record(arena_, alone, target->record->name, true, fields, dependencies);
-        return previous;
+    if (const StoredRecord* previous = link_shared(entry); previous != nullptr) {
+        // A replaced record stays in the arena, unchanged, until the registry goes.
+        return previous->to_record();
     }
-    const StoredRecord* stored = store_record(arena_, alone, name, false, fields, dependencies);
-    if (const std::size_t grown_capacity = capacity_for(shard.size + 1); grown_capacity != capacity) {
-        Slot* grown = arena_.make_array<Slot>(grown_capacity, alone);
-        for (std::size_t i = 0; i < capacity; ++i) {
-            if (const Slot& moving = shard.slots[i]; moving.record != nullptr) {
-                *probe(grown, grown_capacity, moving.hash, moving.record->name) = moving;
-            }
-        }
-        shard.slots = grown;  // the outgrown table stays in the arena until the registry goes
-        target = probe(grown, grown_capacity, hash, name);
-    }
-    *target = Slot{hash, stored};
-    ++shard.size;
     return std::nullopt;
+}
+
+const StoredRecord* FormulasRegistry::link_while_building(StoredEntry* entry) {
+    return link(entry, [this](std::size_t bytes) { return arena_.allocate_alone(bytes); });
+}
+
+const StoredRecord* FormulasRegistry::link_shared(StoredEntry* entry) {
+    return link(entry, [this](std::size_t bytes) { return arena_.allocate(bytes); });
+}
+
+template <class Allocate>
+const StoredRecord* FormulasRegistry::link(StoredEntry* entry, Allocate allocate) {
+    const std::string_view key = entry->key();
+    const std::uint64_t hash = common::keyed_mix_hash(key_, key);
+    entry->hash = hash;
+    Shard& shard = shard_for(hash);
+    const std::unique_lock guard(shard.lock);
+    const std::size_t capacity = capacity_for(shard.size);
+    std::uint32_t* slot = nullptr;
+    if (capacity != 0) {
+        slot = probe(shard.table, capacity, hash, key);
+        if (*slot != 0) {
+            StoredEntry* held = entries_of(shard.table, capacity)[*slot - 1];
+            return std::exchange(held->record, entry->record);
+        }
+    }
+    std::size_t grown_capacity = capacity_for(shard.size + 1);
+    if (grown_capacity != capacity) {
+        // The first table of a padded shard is the rest of its cache line,
+        // zeroed with the shard; any other comes from the arena. An outgrown
+        // table stays in the arena until the registry goes.
+        std::uint32_t* grown = nullptr;
+        if (capacity == 0 && shard_stride_ == cache_line) {
+            grown = reinterpret_cast<std::uint32_t*>(reinterpret_cast<std::byte*>(&shard) + sizeof(Shard));
+        } else {
+            grown = static_cast<std::uint32_t*>(allocate(table_bytes(grown_capacity)));
+            std::memset(grown, 0, grown_capacity * sizeof(std::uint32_t));
+        }
+        StoredEntry** moved = entries_of(grown, grown_capacity);
+        if (shard.size != 0) {
+            std::memcpy(moved, entries_of(shard.table, capacity), shard.size * sizeof(StoredEntry*));
+        }
+        for (std::uint32_t i = 0; i < shard.size; ++i) {
+            *probe(grown, grown_capacity, moved[i]->hash, moved[i]->key()) = i + 1;
+        }
+        shard.table = grown;
+        slot = probe(grown, grown_capacity, hash, key);
+    } else {
+        grown_capacity = capacity;
+    }
+    entries_of(shard.table, grown_capacity)[shard.size] = entry;
+    ++shard.size;
+    *slot = shard.size;
+    return nullptr;
+}
+
+const StoredEntry* FormulasRegistry::find(const Shard& shard, std::uint64_t hash,
+                                          std::string_view key) const noexcept {
+    if (shard.size == 0) {  // an empty shard ends the search without probing
+        return nullptr;
+    }
+    const std::size_t capacity = capacity_for(shard.size);
+    const std::uint32_t* slot = probe(shard.table, capacity, hash, key);
+    return *slot == 0 ? nullptr : entries_of(shard.table, capacity)[*slot - 1];
 }
 
 common::Result<ConstantRecord, RegistryError> FormulasRegistry::get(std::string_view name) const {
     const std::uint64_t hash = common::keyed_mix_hash(key_, name);
     const Shard& shard = shard_for(hash);
     {
-        std::shared_lock guard(shard.lock);
-        if (shard.size != 0) {  // an empty shard ends the search without probing
-            if (const Slot* slot = probe(shard.slots, capacity_for(shard.size), hash, name); slot->record != nullptr) {
-                return slot->record->to_record();  // deep copy taken under the lock
-            }
+        const std::shared_lock guard(shard.lock);
+        if (const StoredEntry* entry = find(shard, hash, name); entry != nullptr) {
+            return entry->record->to_record();  // deep copy taken under the lock
         }
     }
     return RegistryError::not_found(name);
@@ -194,7 +293,7 @@ std::uint64_t FormulasRegistry::len() const {
     std::uint64_t total = 0;
     for (std::size_t i = 0; i < shard_count(); ++i) {
         const Shard& shard = shard_at(i);
-        std::shared_lock guard(shard.lock);
+        const std::shared_lock guard(shard.lock);
         total += shard.size;
     }
     return total;
@@ -207,15 +306,12 @@ std::vector<std::string_view> FormulasRegistry::sorted_name_views() const {
     names.reserve(seed_count);
     for (std::size_t i = 0; i < shard_count(); ++i) {
         const Shard& shard = shard_at(i);
-        std::shared_lock guard(shard.lock);
-        const std::size_t capacity = capacity_for(shard.size);
-        for (std::size_t at = 0; at < capacity; ++at) {
-            if (const StoredRecord* record = shard.slots[at].record; record != nullptr) {
-                names.push_back(record->name);
-            }
+        const std::shared_lock guard(shard.lock);
+        const StoredEntry* const* entries = entries_of(shard.table, capacity_for(shard.size));
+        for (std::size_t at = 0; at < shard.size; ++at) {
+            names.push_back(entries[at]->key());
         }
     }
-    // Views are sorted rather than strings: swapping two views moves 16 bytes.
     common::sort_by_bytes(names);
     return names;
 }

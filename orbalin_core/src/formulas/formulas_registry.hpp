@@ -25,12 +25,16 @@ namespace orbalin::formulas {
 // holds more than one lock at a time or returns while holding one.
 //
 // Storage: everything a registry holds (its shards, their tables, every
-// text) lives in one arena owned by the registry, so a registry built from
+// entry) lives in one arena owned by the registry, so a registry built from
 // the seed table costs one heap allocation and is freed at once. Writers of
-// different shards allocate from it without a lock of their own. A shard is
-// 16 bytes: its lock word, its entry count and its table, which is made on
-// the shard's first insert. Tables are open-addressed with linear probing,
-// a power-of-two size, and at most three quarters full.
+// different shards allocate from it without a lock of their own.
+//
+// A shard is a 16-byte head (lock word, entry count, table). Its table holds
+// the shard's entries densely in insertion order, plus 32-bit indices into
+// them that are probed linearly and kept at most 3/4 full; it is made at the
+// shard's first insert and replaced by one twice the size as the shard
+// fills. Up to 64 shards, each shard has a cache line of its own and its
+// first table (4 indices, 3 entries) lives in the rest of that line.
 //
 // Names are byte strings compared exactly: no trimming, no case folding, no
 // normalisation; an embedded NUL is part of the name.
@@ -82,30 +86,30 @@ public:
     [[nodiscard]] std::size_t storage_blocks() const noexcept { return arena_.block_count(); }
 
 private:
-    struct Slot {
-        std::uint64_t hash;
-        const StoredRecord* record;  // null: the slot is free
-    };
-
     struct Shard {
-        mutable common::ReaderWriterLock lock;  // guards `size` and `slots`, nothing else
+        mutable common::ReaderWriterLock lock;  // guards `size` and `table`, nothing else
         std::uint32_t size = 0;
-        Slot* slots = nullptr;  // capacity_for(size) slots, or none while empty
+        // capacity_for(size) indices (0: free, i: entries()[i - 1]), then
+        // room for 3/4 as many entry pointers; null while empty.
+        std::uint32_t* table = nullptr;
     };
     static_assert(sizeof(Shard) == 16);
 
     FormulasRegistry(std::size_t shard_count, std::size_t storage_hint);
 
-    // `alone`: the registry is still being built and no other thread can
-    // reach it, so the arena needs no atomic bookkeeping.
-    template <class Dependencies>
-    std::optional<ConstantRecord> insert_fields(bool alone, std::string_view name, const RecordFields& fields,
-                                                const Dependencies& dependencies);
+    // Links a written entry (its record set, its hash not yet) into its
+    // shard under the shard's exclusive lock, with the replace rule: when
+    // the shard holds the key already, that entry takes the new record and
+    // the record it held is returned. The two named paths differ only in
+    // how a growing table gets its memory: while the registry is being built
+    // no other thread can reach the arena.
+    const StoredRecord* link_while_building(StoredEntry* entry);
+    const StoredRecord* link_shared(StoredEntry* entry);
+    template <class Allocate>
+    const StoredRecord* link(StoredEntry* entry, Allocate allocate);
 
-    // The slot of `capacity` (a power of two) holding `name`, else the free
-    // slot where it would go.
-    [[nodiscard]] static Slot* probe(Slot* slots, std::size_t capacity, std::uint64_t hash,
-                                     std::string_view name) noexcept;
+    // The entry of exactly `key` in the shard, or null; under its lock.
+    [[nodiscard]] const StoredEntry* find(const Shard& shard, std::uint64_t hash, std::string_view key) const noexcept;
 
     [[nodiscard]] Shard& shard_for(std::uint64_t hash) const noexcept;
     [[nodiscard]] Shard& shard_at(std::size_t index) const noexcept {
@@ -114,8 +118,9 @@ private:
 
     // Up to this many shards, each gets a cache line of its own, so that
     // readers of different shards on different cores never write to the
-    // same line (their shared locks are writes). Beyond it the 16-byte
-    // headers are packed, so a build's cost does not grow with the host.
+    // same line (their shared locks are writes), and the line's other 48
+    // bytes hold the shard's first table. Beyond it the 16-byte heads are
+    // packed, so a build's cost does not grow with the host.
     static constexpr std::size_t cache_line = 64;
     static constexpr std::size_t padded_shard_limit = 64;
     [[nodiscard]] static std::size_t shard_stride_for(std::size_t shard_count) noexcept {

@@ -1,99 +1,163 @@
-// How a registry keeps a record: every text copied into the registry's arena,
-// the record itself a view of those copies. Lookups hand out ConstantRecord
-// deep copies made from it; the stored form never leaves the registry.
+// How a registry keeps its entries and records.
+//
+// An entry is a head (hash, key size, record pointer), the key bytes, then
+// (for a freshly stored entry) the record. The record is one relocatable
+// block: a fixed header, one reference per dependency, then every text's
+// bytes, each text referred to by its offset from the record's first byte.
+// Nothing in a record points outside it, so one memcpy of its `bytes` is a
+// complete deep copy wherever it lands; that is how a build copies the seed
+// records, all seventeen laid out by the compiler as one image. The key and
+// the record's name are separate copies: a replaced record keeps the key.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
-#include <new>
 #include <optional>
-#include <span>
+#include <stdexcept>
 #include <string_view>
+#include <type_traits>
 
-#include "common/arena.hpp"
 #include "formulas/constant_record.hpp"
 #include "formulas/constant_status.hpp"
 
 namespace orbalin::formulas {
 
-// The fields of a record other than its name and dependencies, as views.
-struct RecordFields {
-    std::string_view units;
-    std::optional<std::string_view> derivation;
-    double value = 0.0;
-    std::optional<double> uncertainty;
-    ConstantStatus status = ConstantStatus::Seed;
-
-    [[nodiscard]] static RecordFields of(const ConstantRecord& record) noexcept {
-        return {record.units, record.derivation ? std::optional<std::string_view>(*record.derivation) : std::nullopt,
-                record.value, record.uncertainty, record.status};
-    }
+// A text of a stored record: its first byte, counted from the record's first
+// byte, and its length.
+struct TextRef {
+    std::uint32_t offset;
+    std::uint32_t size;
 };
 
 struct StoredRecord {
-    std::string_view name;
-    RecordFields fields;
-    std::span<const std::string_view> dependencies;
+    double value;
+    double uncertainty;  // meaningful only when has_uncertainty
+    std::uint32_t bytes;  // the whole record: header, dependency references and texts
+    std::uint32_t dependency_count;
+    ConstantStatus status;
+    bool has_uncertainty;
+    bool has_derivation;
+    std::uint8_t unused_byte;  // explicit, so the header has no padding and can be laid out as bytes
+    TextRef name;
+    TextRef units;
+    TextRef derivation;
+    std::uint32_t unused_word;
+
+    [[nodiscard]] std::string_view text(TextRef ref) const noexcept {
+        return {reinterpret_cast<const char*>(this) + ref.offset, ref.size};
+    }
+
+    [[nodiscard]] TextRef dependency(std::size_t index) const noexcept {
+        TextRef ref{};
+        std::memcpy(&ref, reinterpret_cast<const char*>(this + 1) + index * sizeof(TextRef), sizeof ref);
+        return ref;
+    }
 
     // A ConstantRecord owning copies of every text.
     [[nodiscard]] ConstantRecord to_record() const {
         ConstantRecord record;
-        record.name = name;
-        record.value = fields.value;
-        record.units = fields.units;
-        record.uncertainty = fields.uncertainty;
-        record.status = fields.status;
-        if (fields.derivation) {
-            record.derivation.emplace(*fields.derivation);
+        record.name = text(name);
+        record.value = value;
+        record.units = text(units);
+        if (has_uncertainty) {
+            record.uncertainty = uncertainty;
         }
-        record.dependencies.reserve(dependencies.size());
-        for (const std::string_view dependency : dependencies) {
-            record.dependencies.emplace_back(dependency);
+        record.status = status;
+        if (has_derivation) {
+            record.derivation.emplace(text(derivation));
+        }
+        record.dependencies.reserve(dependency_count);
+        for (std::size_t i = 0; i < dependency_count; ++i) {
+            record.dependencies.emplace_back(text(dependency(i)));
         }
         return record;
     }
 };
+static_assert(sizeof(StoredRecord) == 56);
+static_assert(std::is_trivially_copyable_v<StoredRecord> && alignof(StoredRecord) == 8);
 
-// Copies the record named `name` into `arena`, in one block: the record
-// view, its dependency views, then every text back to back. `name` may
-// already live in the arena (a replaced record keeps its stored key) and is
-// then not copied again. `dependencies` is any range of texts. `alone`: no
-// other thread can reach the arena (see Arena). Throws std::bad_alloc.
+struct StoredEntry {
+    std::uint64_t hash;  // the registry's keyed hash of the key
+    std::uint32_t key_size;
+    std::uint32_t unused_word;
+    const StoredRecord* record;  // replaced, never changed in place, by an insert of the same key
+
+    [[nodiscard]] std::string_view key() const noexcept {
+        return {reinterpret_cast<const char*>(this + 1), key_size};
+    }
+};
+static_assert(sizeof(StoredEntry) == 24 && std::is_trivially_copyable_v<StoredEntry>);
+
+// Entries and records start on 8-byte boundaries.
+[[nodiscard]] constexpr std::size_t round_to_word(std::size_t bytes) noexcept {
+    return (bytes + 7) & ~std::size_t{7};
+}
+
+// Bytes from an entry's head to its record.
+[[nodiscard]] constexpr std::size_t entry_head_bytes(std::size_t key_size) noexcept {
+    return round_to_word(sizeof(StoredEntry) + key_size);
+}
+
+// The bytes a record of these texts takes.
 template <class Dependencies>
-[[nodiscard]] const StoredRecord* store_record(common::Arena& arena, bool alone, std::string_view name,
-                                               bool name_is_stored, const RecordFields& fields,
-                                               const Dependencies& dependencies) {
-    std::size_t count = 0;
-    std::size_t text_bytes =
-        (name_is_stored ? 0 : name.size()) + fields.units.size() + (fields.derivation ? fields.derivation->size() : 0);
+[[nodiscard]] constexpr std::size_t record_bytes(std::string_view name, std::string_view units,
+                                                 std::string_view derivation, const Dependencies& dependencies) {
+    std::size_t bytes = sizeof(StoredRecord) + name.size() + units.size() + derivation.size();
     for (const auto& dependency : dependencies) {
+        bytes += sizeof(TextRef) + std::string_view(dependency).size();
+    }
+    return bytes;
+}
+
+// Writes a record into `out` (record_bytes(...) bytes): at compile time for
+// the seed image, at run time for `insert`. A record is limited to 4 GiB of
+// texts, which its 32-bit offsets can reach; beyond that it throws
+// std::length_error.
+template <class Dependencies>
+constexpr void write_record(unsigned char* out, std::string_view name, std::string_view units,
+                            std::optional<std::string_view> derivation, double value,
+                            std::optional<double> uncertainty, ConstantStatus status,
+                            const Dependencies& dependencies) {
+    const std::size_t total = record_bytes(name, units, derivation.value_or(std::string_view()), dependencies);
+    if (total > UINT32_MAX) {
+        throw std::length_error("record too large to store");
+    }
+    std::uint32_t count = 0;
+    for ([[maybe_unused]] const auto& dependency : dependencies) {
         ++count;
-        text_bytes += std::string_view(dependency).size();
     }
-    const std::size_t bytes = sizeof(StoredRecord) + count * sizeof(std::string_view) + text_bytes;
-    static_assert(alignof(StoredRecord) <= alignof(std::max_align_t));
-    auto* block = static_cast<char*>(arena.allocate_as(alone, bytes));
-    auto* stored_dependencies = reinterpret_cast<std::string_view*>(block + sizeof(StoredRecord));
-    char* text = reinterpret_cast<char*>(stored_dependencies + count);
-    const auto put = [&text](std::string_view source) {
-        const std::string_view copy(text, source.size());
-        if (!source.empty()) {
-            std::memcpy(text, source.data(), source.size());
-            text += source.size();
+    std::size_t at = sizeof(StoredRecord) + std::size_t{count} * sizeof(TextRef);
+    const auto put = [out, &at](std::string_view text) {
+        const TextRef ref{static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(text.size())};
+        if (std::is_constant_evaluated()) {
+            for (const char c : text) {
+                out[at++] = static_cast<unsigned char>(c);
+            }
+        } else if (!text.empty()) {
+            std::memcpy(out + at, text.data(), text.size());
+            at += text.size();
         }
-        return copy;
+        return ref;
     };
-    std::size_t at = 0;
+    const auto place = [out](std::size_t offset, const auto& object) {
+        const auto bytes = std::bit_cast<std::array<unsigned char, sizeof object>>(object);
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            out[offset + i] = bytes[i];
+        }
+    };
+    std::size_t reference = sizeof(StoredRecord);
     for (const auto& dependency : dependencies) {
-        new (stored_dependencies + at++) std::string_view(put(std::string_view(dependency)));
+        place(reference, put(std::string_view(dependency)));
+        reference += sizeof(TextRef);
     }
-    RecordFields stored_fields = fields;
-    stored_fields.units = put(fields.units);
-    if (fields.derivation) {
-        stored_fields.derivation = put(*fields.derivation);
-    }
-    const std::string_view stored_name = name_is_stored ? name : put(name);
-    return new (block) StoredRecord{stored_name, stored_fields, {stored_dependencies, count}};
+    const TextRef name_ref = put(name);
+    const TextRef units_ref = put(units);
+    const TextRef derivation_ref = derivation ? put(*derivation) : TextRef{0, 0};
+    place(0, StoredRecord{value, uncertainty.value_or(0.0), static_cast<std::uint32_t>(total), count, status,
+                          uncertainty.has_value(), derivation.has_value(), 0, name_ref, units_ref, derivation_ref,
+                          0});
 }
 
 }  // namespace orbalin::formulas
