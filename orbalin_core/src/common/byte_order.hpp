@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -17,11 +18,15 @@ namespace orbalin::common {
 // prefix of the other, such as "a" and "a\0") need their full bytes.
 [[nodiscard]] inline std::uint64_t leading_bytes(std::string_view name) noexcept {
     std::uint64_t word = 0;
-    if (!name.empty()) {
-        std::memcpy(&word, name.data(), name.size() < sizeof word ? name.size() : sizeof word);
+    if (name.size() >= sizeof word) {
+        std::memcpy(&word, name.data(), sizeof word);  // a fixed size: one load
+        if constexpr (std::endian::native == std::endian::little) {
+            word = __builtin_bswap64(word);
+        }
+        return word;
     }
-    if constexpr (std::endian::native == std::endian::little) {
-        word = __builtin_bswap64(word);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        word |= std::uint64_t{static_cast<unsigned char>(name[i])} << (56 - 8 * i);
     }
     return word;
 }
@@ -53,42 +58,53 @@ void insertion_sort(Item* items, std::size_t count, Less less) {
 }  // namespace detail
 
 inline void sort_by_bytes(std::span<std::string_view> names) {
+    // Plain members, not a string_view: the stack buffer then needs no
+    // initialisation before it is filled.
     struct Keyed {
         std::uint64_t lead;
-        std::string_view name;
+        const char* data;
+        std::size_t size;
+
+        [[nodiscard]] std::string_view name() const noexcept { return {data, size}; }
     };
     constexpr std::size_t small = 32;
     const auto by_lead = [](const Keyed& a, const Keyed& b) { return a.lead < b.lead; };
-    const auto by_bytes = [](const Keyed& a, const Keyed& b) { return a.name < b.name; };
-    const auto sort = [](Keyed* items, std::size_t count, auto less) {
-        if (count <= small) {
-            detail::insertion_sort(items, count, less);
-        } else {
-            std::stable_sort(items, items + count, less);
-        }
-    };
-    Keyed stack[small];  // NOLINT(cppcoreguidelines-pro-type-member-init): filled before use
+    const auto by_bytes = [](const Keyed& a, const Keyed& b) { return a.name() < b.name(); };
+    std::array<Keyed, small> stack;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled before use
     std::vector<Keyed> heap;
-    Keyed* keyed = stack;
+    Keyed* keyed = stack.data();
     const std::size_t count = names.size();
     if (count > small) {
         heap.resize(count);
         keyed = heap.data();
     }
     for (std::size_t i = 0; i < count; ++i) {
-        keyed[i] = Keyed{leading_bytes(names[i]), names[i]};
+        keyed[i] = Keyed{leading_bytes(names[i]), names[i].data(), names[i].size()};
     }
-    sort(keyed, count, by_lead);
-    for (std::size_t first = 0; first < count;) {
-        std::size_t end = first + 1;
+    if (count <= small) {
+        detail::insertion_sort(keyed, count, by_lead);
+    } else {
+        std::stable_sort(keyed, keyed + count, by_lead);
+    }
+    // Runs of equal leading bytes, in order by their full bytes.
+    for (std::size_t i = 1; i < count; ++i) {
+        if (keyed[i].lead != keyed[i - 1].lead) [[likely]] {
+            continue;
+        }
+        const std::size_t first = i - 1;
+        std::size_t end = i + 1;
         while (end < count && keyed[end].lead == keyed[first].lead) {
             ++end;
         }
-        sort(keyed + first, end - first, by_bytes);
-        first = end;
+        if (end - first > small) {
+            std::stable_sort(keyed + first, keyed + end, by_bytes);
+        } else {
+            detail::insertion_sort(keyed + first, end - first, by_bytes);
+        }
+        i = end - 1;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        names[i] = keyed[i].name;
+        names[i] = keyed[i].name();
     }
 }
 

@@ -10,59 +10,9 @@
 namespace orbalin::common {
 namespace {
 
-// Odd constants with well-mixed bits (the golden ratio's and two others), so
-// that no input word can cancel a key word to zero except by chance.
-constexpr std::uint64_t golden = 0x9e3779b97f4a7c15ULL;
-constexpr std::uint64_t mixer_a = 0xbf58476d1ce4e5b9ULL;
-constexpr std::uint64_t mixer_b = 0x94d049bb133111ebULL;
-
-// Both halves of the 128-bit product folded together: every input bit
-// reaches every output bit of the high half, and the low half keeps the rest.
-// GCC and Clang both have the 128-bit type; __extension__ tells -Wpedantic so.
-__extension__ using uint128 = unsigned __int128;
-
-std::uint64_t fold_multiply(std::uint64_t a, std::uint64_t b) noexcept {
-    const uint128 product = static_cast<uint128>(a) * b;
-    return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
-}
-
-// A little-endian word of sizeof(Word) bytes, widened to 64 bits.
-template <class Word>
-std::uint64_t load_le(const char* bytes) noexcept {
-    Word word = 0;
-    std::memcpy(&word, bytes, sizeof word);
-    if constexpr (std::endian::native == std::endian::big) {
-        if constexpr (sizeof word == 8) {
-            word = __builtin_bswap64(word);
-        } else {
-            word = __builtin_bswap32(word);
-        }
-    }
-    return word;
-}
-
-std::uint64_t load_le64(const char* bytes) noexcept {
-    return load_le<std::uint64_t>(bytes);
-}
-
-std::uint64_t load_le32(const char* bytes) noexcept {
-    return load_le<std::uint32_t>(bytes);
-}
-
-// 0 to 7 bytes as one word. Loads may overlap: the length is mixed in
-// separately, so inputs of different lengths still hash apart.
-std::uint64_t load_short(const char* bytes, std::size_t size) noexcept {
-    if (size >= 4) {
-        return load_le32(bytes) | (load_le32(bytes + size - 4) << 32);
-    }
-    if (size == 0) {
-        return 0;
-    }
-    const auto byte = [bytes](std::size_t at) {
-        return static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at]));
-    };
-    return (byte(0) << 16) | (byte(size / 2) << 8) | byte(size - 1);
-}
+constexpr std::uint64_t golden = hash_detail::golden;
+constexpr std::uint64_t mixer_a = hash_detail::mixer_a;
+constexpr std::uint64_t mixer_b = hash_detail::mixer_b;
 
 // The process secret: 16 bytes from getrandom(2). Should the kernel refuse
 // (a seccomp sandbox, a very old kernel), the clock and an address still give
@@ -87,36 +37,6 @@ std::uint64_t finalise(std::uint64_t z) noexcept {
 }
 
 }  // namespace
-
-std::uint64_t keyed_mix_hash(HashKey key, std::string_view bytes) noexcept {
-    const char* at = bytes.data();
-    const std::size_t size = bytes.size();
-    // The length enters by addition to a key word: how the carries run
-    // depends on the key, so inputs of different lengths whose words differ
-    // by a known pattern still hash apart.
-    std::uint64_t state = key.k1 + static_cast<std::uint64_t>(size);
-    std::uint64_t low = 0;
-    std::uint64_t high = 0;
-    if (size <= 16) {
-        // One multiplication: the two overlapping loads cover every byte.
-        if (size >= 8) {
-            low = load_le64(at);
-            high = load_le64(at + size - 8);
-        } else {
-            low = load_short(at, size);
-        }
-    } else {
-        std::size_t left = size;
-        while (left > 16) {
-            state = fold_multiply(load_le64(at) ^ key.k0, load_le64(at + 8) ^ state);
-            at += 16;
-            left -= 16;
-        }
-        low = load_le64(at + left - 16);  // the last 16 bytes, overlapping the words already mixed
-        high = load_le64(at + left - 8);
-    }
-    return fold_multiply(low ^ key.k0, high ^ state);
-}
 
 HashKey fresh_hash_key() noexcept {
     static const HashKey secret = draw_process_secret();  // magic static: thread-safe, once
