@@ -29,7 +29,9 @@ namespace orbalin::formulas {
 // the seed table costs one heap allocation and is freed at once. Writers of
 // different shards allocate from it without a lock of their own.
 //
-// A shard is a 16-byte head (lock word, entry count, table). Its table holds
+// A shard is an 8-byte head (lock word, entry count); the pointer to its
+// table sits in a separate array, read only once the count says the table
+// exists, so a new registry zeroes 8 bytes per shard and no more. A table holds
 // the shard's entries densely in insertion order, plus 32-bit indices into
 // them that are probed linearly and kept at most 3/4 full; it is made at the
 // shard's first insert and replaced by one twice the size as the shard
@@ -87,13 +89,10 @@ public:
 
 private:
     struct Shard {
-        mutable common::ReaderWriterLock lock;  // guards `size` and `table`, nothing else
+        mutable common::ReaderWriterLock lock;  // guards `size` and the shard's table, nothing else
         std::uint32_t size = 0;
-        // capacity_for(size) indices (0: free, i: entries()[i - 1]), then
-        // room for 3/4 as many entry pointers; null while empty.
-        std::uint32_t* table = nullptr;
     };
-    static_assert(sizeof(Shard) == 16);
+    static_assert(sizeof(Shard) == 8);
 
     FormulasRegistry(std::size_t shard_count, std::size_t storage_hint);
 
@@ -108,10 +107,14 @@ private:
     template <class Allocate>
     const StoredRecord* link(StoredEntry* entry, Allocate allocate);
 
-    // The entry of exactly `key` in the shard, or null; under its lock.
-    [[nodiscard]] const StoredEntry* find(const Shard& shard, std::uint64_t hash, std::string_view key) const noexcept;
+    // The entry of exactly `key` in shard `index`, or null; under its lock.
+    [[nodiscard]] const StoredEntry* find(std::size_t index, std::uint64_t hash, std::string_view key) const noexcept;
 
-    [[nodiscard]] Shard& shard_for(std::uint64_t hash) const noexcept;
+    [[nodiscard]] std::size_t shard_index(std::uint64_t hash) const noexcept {
+        // The top bits pick the shard and the low bits the slot, so the two
+        // choices stay independent.
+        return shard_bits_ == 0 ? 0 : static_cast<std::size_t>(hash >> (64 - shard_bits_));
+    }
     [[nodiscard]] Shard& shard_at(std::size_t index) const noexcept {
         return *std::launder(reinterpret_cast<Shard*>(shards_ + index * shard_stride_));
     }
@@ -126,8 +129,9 @@ private:
     [[nodiscard]] static std::size_t shard_stride_for(std::size_t shard_count) noexcept {
         return shard_count <= padded_shard_limit ? cache_line : sizeof(Shard);
     }
+    // The shards, room to align the first, and the table pointers.
     [[nodiscard]] static std::size_t shard_storage_bytes(std::size_t shard_count) noexcept {
-        return shard_count * shard_stride_for(shard_count) + cache_line;  // room to align the first shard
+        return shard_count * shard_stride_for(shard_count) + cache_line + shard_count * sizeof(std::uint32_t*);
     }
 
     common::HashKey key_;
@@ -135,6 +139,10 @@ private:
     common::Arena arena_;          // owns every block below; shard writers may allocate from it at once
     std::size_t shard_stride_;     // bytes from one shard to the next
     std::byte* shards_ = nullptr;  // shard_count() shards, in `arena_`
+    // Shard i's table: capacity_for(size) 32-bit indices (0: free, k: the
+    // k-th entry), then room for 3/4 as many entry pointers in insertion
+    // order. Unset while the shard is empty, and never read then.
+    std::uint32_t** tables_ = nullptr;
 };
 
 }  // namespace orbalin::formulas
