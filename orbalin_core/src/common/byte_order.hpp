@@ -17,18 +17,39 @@ namespace orbalin::common {
 // comparison. Names that tie (equal first 8 bytes, or one a zero-padded
 // prefix of the other, such as "a" and "a\0") need their full bytes.
 [[nodiscard]] inline std::uint64_t leading_bytes(std::string_view name) noexcept {
-    std::uint64_t word = 0;
-    if (name.size() >= sizeof word) {
-        std::memcpy(&word, name.data(), sizeof word);  // a fixed size: one load
+    const auto big_endian = [](auto word) {
         if constexpr (std::endian::native == std::endian::little) {
-            word = __builtin_bswap64(word);
+            if constexpr (sizeof word == 8) {
+                return __builtin_bswap64(word);
+            } else {
+                return __builtin_bswap32(word);
+            }
         }
         return word;
+    };
+    const char* bytes = name.data();
+    const std::size_t size = name.size();
+    if (size >= 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes, sizeof word);  // a fixed size: one load
+        return big_endian(word);
     }
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        word |= std::uint64_t{static_cast<unsigned char>(name[i])} << (56 - 8 * i);
+    if (size >= 4) {
+        // Two overlapping loads, the second shifted to where its bytes belong.
+        std::uint32_t head = 0;
+        std::uint32_t tail = 0;
+        std::memcpy(&head, bytes, sizeof head);
+        std::memcpy(&tail, bytes + size - 4, sizeof tail);
+        return (std::uint64_t{big_endian(head)} << 32) | (std::uint64_t{big_endian(tail)} << (64 - 8 * size));
     }
-    return word;
+    if (size == 0) {
+        return 0;
+    }
+    // One to three bytes: first, middle and last cover them all.
+    const auto byte_at = [bytes](std::size_t at) {
+        return std::uint64_t{static_cast<unsigned char>(bytes[at])} << (56 - 8 * at);
+    };
+    return byte_at(0) | byte_at(size / 2) | byte_at(size - 1);
 }
 
 // Sorts `names` ascending by unsigned byte value, a proper prefix first (the

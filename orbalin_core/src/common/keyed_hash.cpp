@@ -36,15 +36,28 @@ std::uint64_t finalise(std::uint64_t z) noexcept {
     return z ^ (z >> 31);
 }
 
+// Two bijections of the counter under the secret, one per word: keys never
+// repeat within a process, and without the secret they cannot be predicted.
+// The words step through the counter by different odd constants, so the
+// second is no simple function of the first.
+HashKey key_number(std::uint64_t n) noexcept {
+    static const HashKey secret = draw_process_secret();  // magic static: thread-safe, once
+    return HashKey{finalise(secret.k0 + n * golden), finalise(secret.k1 + n * mixer_b)};
+}
+
+std::atomic<std::uint64_t> keys_drawn{0};
+
 }  // namespace
 
 HashKey fresh_hash_key() noexcept {
-    static const HashKey secret = draw_process_secret();  // magic static: thread-safe, once
-    static std::atomic<std::uint64_t> draws{0};
-    const std::uint64_t n = draws.fetch_add(1, std::memory_order_relaxed);
-    // Two bijections of the counter under the secret: keys never repeat
-    // within a process, and without the secret they cannot be predicted.
-    return HashKey{finalise(secret.k0 + n * golden), finalise(secret.k1 ^ finalise(n + golden))};
+    return key_number(keys_drawn.fetch_add(1, std::memory_order_relaxed));
+}
+
+void fresh_hash_keys(std::span<HashKey> keys) noexcept {
+    const std::uint64_t first = keys_drawn.fetch_add(keys.size(), std::memory_order_relaxed);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        keys[i] = key_number(first + i);
+    }
 }
 
 }  // namespace orbalin::common

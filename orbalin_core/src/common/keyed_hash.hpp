@@ -10,7 +10,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <string>
+#include <span>
 #include <string_view>
 
 namespace orbalin::common {
@@ -116,19 +116,8 @@ inline std::uint64_t load_short(const char* bytes, std::size_t size) noexcept {
 // from that secret and a counter, so drawing a key costs no system call.
 [[nodiscard]] HashKey fresh_hash_key() noexcept;
 
-// Hash functor for unordered maps keyed by owned text. Transparent, so
-// lookups take a std::string_view without building a std::string.
-class KeyedStringHash {
-public:
-    using is_transparent = void;
-
-    KeyedStringHash() noexcept : key_(fresh_hash_key()) {}
-
-    std::uint64_t operator()(std::string_view text) const noexcept { return keyed_mix_hash(key_, text); }
-    std::uint64_t operator()(const std::string& text) const noexcept { return keyed_mix_hash(key_, text); }
-
-private:
-    HashKey key_;
-};
+// Fills `keys` with as many fresh keys, for the price of one draw from the
+// shared counter.
+void fresh_hash_keys(std::span<HashKey> keys) noexcept;
 
 }  // namespace orbalin::common

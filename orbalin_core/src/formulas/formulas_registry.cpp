@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "common/byte_order.hpp"
+#include "common/index_probe.hpp"
 #include "formulas/seed_table.hpp"
 #include "formulas/shard_count.hpp"
 
@@ -43,23 +44,15 @@ StoredEntry** entries_of(std::uint32_t* table, std::size_t capacity) noexcept {
     return reinterpret_cast<StoredEntry**>(table + capacity);
 }
 
-// The index slot of `capacity` (a power of two) holding the entry of `key`,
-// else the free slot where it would go. At most 3/4 full, so the walk always
-// meets a free slot. The one probe of the registry: lookups, inserts and
-// rebuilding a grown table all use it.
-[[gnu::always_inline]] inline std::uint32_t* probe(std::uint32_t* indices, std::size_t capacity, std::uint64_t hash, std::string_view key) noexcept {
+// The index slot holding the entry of `key`, else the free slot where it
+// would go: lookups, inserts and rebuilding a grown table all use it.
+[[gnu::always_inline]] inline std::uint32_t* probe(std::uint32_t* indices, std::size_t capacity, std::uint64_t hash,
+                                                   std::string_view key) noexcept {
     StoredEntry* const* entries = entries_of(indices, capacity);
-    const std::size_t mask = capacity - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-        const std::uint32_t index = indices[at];
-        if (index == 0) {
-            return indices + at;
-        }
-        const StoredEntry* entry = entries[index - 1];
-        if (entry->hash == hash && entry->key() == key) {
-            return indices + at;
-        }
-    }
+    return common::probe_indices(indices, capacity, hash, [entries, hash, key](std::uint32_t position) {
+        const StoredEntry* entry = entries[position];
+        return entry->hash == hash && entry->key() == key;
+    });
 }
 
 // The seed table as it lies in storage: each row an entry head (hash and
@@ -149,7 +142,7 @@ template <class Allocate>
     }
     // Full at 3/4: the table grows when the entry to come would pass that.
     std::size_t grown_capacity = capacity;
-    if ((std::size_t{shard.size} + 1) * 4 > capacity * 3) {
+    if (common::must_grow(shard.size, capacity)) {
         grown_capacity = capacity == 0 ? first_capacity : capacity * 2;
         // The first table of a padded shard is the rest of its cache line,
         // zeroed with the shard; any other comes from the arena. An outgrown

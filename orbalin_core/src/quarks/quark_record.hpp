@@ -3,15 +3,15 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 
-#include "common/keyed_hash.hpp"
+#include "common/flat_text_map.hpp"
 
 namespace orbalin::quarks {
 
 // Free-form numeric attributes of a quark, keyed by name. Nothing fills or
-// reads it yet; each map draws its own hash key.
-using QuarkAttributes = std::unordered_map<std::string, std::int64_t, common::KeyedStringHash, std::equal_to<>>;
+// reads it yet; each map has its own hash key and allocates nothing until
+// its first insert.
+using QuarkAttributes = common::FlatTextMap<std::int64_t>;
 
 struct QuarkRecord {
     std::string name;

@@ -2,11 +2,22 @@
 
 #include <array>
 #include <bit>
+#include <cstdint>
+#include <string_view>
 
 #include "common/byte_order.hpp"
 
 namespace orbalin::quarks {
 namespace {
+
+// One row of the standard-model table, with its numbers as IEEE-754 bits.
+struct QuarkRow {
+    std::string_view name;
+    std::uint8_t generation;
+    std::int32_t phi_exponent;
+    std::uint64_t mass_mev_bits;
+    std::uint64_t phi_factor_bits;
+};
 
 // Masses are 246220.0 MeV times the inverse golden ratio to the power
 // phi_exponent. Both numbers are stored as their exact bits; no power is
@@ -22,24 +33,24 @@ constexpr std::array<QuarkRow, 6> rows{{
 
 }  // namespace
 
-std::span<const QuarkRow> standard_model_rows() noexcept {
-    return rows;
-}
-
 QuarkRegistry QuarkRegistry::new_empty() {
-    return {};
+    return QuarkRegistry(common::fresh_hash_key());
 }
 
 QuarkRegistry QuarkRegistry::standard_model() {
-    QuarkRegistry registry = new_empty();
-    for (const QuarkRow& row : rows) {
-        QuarkRecord record;
-        record.name = row.name;
-        record.mass_mev = std::bit_cast<double>(row.mass_mev_bits);
-        record.phi_factor = std::bit_cast<double>(row.phi_factor_bits);
-        record.phi_exponent = row.phi_exponent;
-        record.generation = row.generation;
-        registry.insert(std::move(record));
+    // The registry's key and one per record's attribute map, in one draw.
+    std::array<common::HashKey, rows.size() + 1> keys;
+    common::fresh_hash_keys(keys);
+    QuarkRegistry registry(keys[0]);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const QuarkRow& row = rows[i];
+        // An attribute map given its key allocates nothing until it is used.
+        // Made in place in the map: QuarkRegistry::insert would move each record twice.
+        registry.records_.insert_or_assign_with(row.name, [&] {
+            return QuarkRecord{std::string(row.name), QuarkAttributes(keys[i + 1]),
+                                    std::bit_cast<double>(row.mass_mev_bits),
+                                    std::bit_cast<double>(row.phi_factor_bits), row.phi_exponent, row.generation};
+        });
     }
     return registry;
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +12,9 @@
 namespace orbalin::quarks {
 
 // Keys are separate copies of the records' names. The map draws its hash key
-// when it is made, so iteration order differs between registries; every
-// listing sorts. Not locked: a registry belongs to one caller.
+// when it is made; its entries stay in insertion order, and every listing
+// sorts. Not locked: a registry belongs to one caller. The six quarks and
+// their indices fit the map's first block, under 1 KiB.
 class QuarkRegistry {
 public:
     // An empty registry with a fresh hash key.
@@ -40,20 +40,9 @@ public:
     [[nodiscard]] const QuarkRecord* find(std::string_view name) const;
 
 private:
-    QuarkRegistry() = default;
+    explicit QuarkRegistry(common::HashKey key) noexcept : records_(key) {}
 
     common::FlatTextMap<QuarkRecord> records_;
 };
-
-// One row of the standard-model table, with its numbers as IEEE-754 bits.
-struct QuarkRow {
-    std::string_view name;
-    std::uint8_t generation;
-    std::int32_t phi_exponent;
-    std::uint64_t mass_mev_bits;
-    std::uint64_t phi_factor_bits;
-};
-
-[[nodiscard]] std::span<const QuarkRow> standard_model_rows() noexcept;
 
 }  // namespace orbalin::quarks
