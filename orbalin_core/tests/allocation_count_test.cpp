@@ -138,7 +138,7 @@ TEST(Allocations, TheStandardModelQuarks) {
         count = AllocationCounter::count();
     }
     std::printf("QuarkRegistry::standard_model(): %zu heap allocations\n", count);
-    EXPECT_LE(count, 12U);
+    EXPECT_EQ(count, 1U);  // the map's one block; short names stay in their strings, attribute maps stay empty
 }
 
 }  // namespace

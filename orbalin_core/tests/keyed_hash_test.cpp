@@ -1,6 +1,7 @@
 // Keyed hashing: keys differ per map, and the hash depends on every byte.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
 #include <string>
 #include <thread>
@@ -44,6 +45,17 @@ TEST(KeyedHash, KeysDrawnFromManyThreadsAtOnceAreDistinct) {
     EXPECT_EQ(seen.size(), static_cast<std::size_t>(threads * per_thread));
 }
 
+TEST(KeyedHash, KeysDrawnTogetherAreDistinctFromEachOtherAndFromSingleDraws) {
+    std::array<HashKey, 7> together;
+    fresh_hash_keys(together);
+    std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
+    for (const HashKey key : together) {
+        EXPECT_TRUE(seen.emplace(key.k0, key.k1).second);
+    }
+    const HashKey single = fresh_hash_key();
+    EXPECT_TRUE(seen.emplace(single.k0, single.k1).second);
+}
+
 TEST(KeyedHash, SameKeySameHashOtherKeyOtherHash) {
     const HashKey a{1, 2};
     const HashKey b{1, 3};
@@ -54,8 +66,8 @@ TEST(KeyedHash, SameKeySameHashOtherKeyOtherHash) {
 TEST(KeyedHash, EveryByteAndTheLengthCount) {
     const HashKey key{0x0706050403020100, 0x0f0e0d0c0b0a0908};
     std::set<std::uint64_t> hashes;
-    // Lengths across the 8-byte word boundary, trailing NULs, one changed byte.
-    for (std::size_t length = 0; length <= 17; ++length) {
+    // Lengths across the 4-, 8-, 16- and 32-byte steps, trailing NULs, one changed byte.
+    for (std::size_t length = 0; length <= 40; ++length) {
         hashes.insert(keyed_mix_hash(key, std::string(length, '\0')));
         std::string text(length, 'a');
         hashes.insert(keyed_mix_hash(key, text));
@@ -64,7 +76,7 @@ TEST(KeyedHash, EveryByteAndTheLengthCount) {
             hashes.insert(keyed_mix_hash(key, text));
         }
     }
-    EXPECT_EQ(hashes.size(), 18U + 18U + 17U - 1U);  // "" counted once
+    EXPECT_EQ(hashes.size(), 41U + 41U + 40U - 1U);  // "" counted once
 }
 
 }  // namespace
