@@ -3,7 +3,7 @@
 // else the machine is doing. The cost of one operation is
 // (count at N runs - count at 0 runs) / N.
 //
-//   instruction_driver <build|get|len|sorted_names|sorted_name_views|datasheet|quarks> <runs> [shards]
+//   instruction_driver <build|get|get_into|len|sorted_names|sorted_name_views|datasheet|quarks> <runs> [shards]
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -32,7 +32,7 @@ FormulasRegistry build(std::size_t shards) {
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fputs(
-            "usage: instruction_driver <build|get|len|sorted_names|sorted_name_views|datasheet|quarks> <runs> "
+            "usage: instruction_driver <build|get|get_into|len|sorted_names|sorted_name_views|datasheet|quarks> <runs> "
             "[shards]\n",
             stderr);
         return 2;
@@ -46,6 +46,10 @@ int main(int argc, char** argv) {
             keep(build(shards));
         } else if (operation == "get") {
             keep(shared.get("n_gen"));
+        } else if (operation == "get_into") {
+            orbalin::formulas::RecordCopy copy;
+            keep(shared.get_into("n_gen", copy));
+            keep(copy.record().value);
         } else if (operation == "len") {
             keep(shared.len());
         } else if (operation == "sorted_names") {

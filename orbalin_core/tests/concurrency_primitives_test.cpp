@@ -3,8 +3,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <shared_mutex>
 #include <string>

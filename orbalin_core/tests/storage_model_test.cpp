@@ -6,12 +6,12 @@
 // the listing's sort must tell apart by their later bytes.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <optional>
-#include <set>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -99,12 +99,17 @@ TEST(RegistryStorage, RecordsComeBackFieldForField) {
     for (std::size_t shards : {1U, 64U, 1024U}) {
         formulas::FormulasRegistry registry(shards);
         std::optional<formulas::ConstantRecord> before;
+        formulas::RecordCopy copy;  // reused: each lookup replaces what it held
         for (const auto& record : cases) {
             EXPECT_EQ(registry.insert(record), before);
             EXPECT_EQ(registry.get("x").value(), record);
+            ASSERT_TRUE(registry.get_into("x", copy));
+            EXPECT_EQ(copy.record().to_record(), record);  // held in place or, for the long one, on the heap
             before = record;
         }
         EXPECT_EQ(registry.len(), 1U);
+        EXPECT_FALSE(registry.get_into("y", copy));
+        EXPECT_EQ(copy.record().to_record(), cases[std::size(cases) - 1]);  // a miss leaves the copy alone
     }
 }
 
@@ -160,9 +165,18 @@ TEST_P(SortByBytes, AgreesWithStdSort) {
 INSTANTIATE_TEST_SUITE_P(ListLengths, SortByBytes, ::testing::Values(0, 1, 2, 17, 32, 33, 300));
 
 TEST(SortByBytes, LeadingBytesOrderAsTheBytesDo) {
-    const std::vector<std::string> ordered{"",         std::string(1, '\0'), std::string("\0\0", 2), "a",
-                                           "ab",       "abcd",              "abcdefg",                "abcdefgh",
-                                           "a\xff",    "b",                 "\x7f",                   "\x80",
+    const std::vector<std::string> ordered{"",
+                                           std::string(1, '\0'),
+                                           std::string("\0\0", 2),
+                                           "a",
+                                           "ab",
+                                           "abcd",
+                                           "abcdefg",
+                                           "abcdefgh",
+                                           "a\xff",
+                                           "b",
+                                           "\x7f",
+                                           "\x80",
                                            "\xff\xff\xff\xff\xff\xff\xff\xff"};
     for (std::size_t i = 1; i < ordered.size(); ++i) {
         EXPECT_LE(common::leading_bytes(ordered[i - 1]), common::leading_bytes(ordered[i])) << i;

@@ -109,7 +109,9 @@ private:
     static std::size_t block_bytes(std::size_t capacity) noexcept {
         return capacity * sizeof(std::uint32_t) + capacity / 4 * 3 * sizeof(Entry);
     }
-    [[nodiscard]] std::uint32_t* indices() const noexcept { return std::launder(reinterpret_cast<std::uint32_t*>(block_)); }
+    [[nodiscard]] std::uint32_t* indices() const noexcept {
+        return std::launder(reinterpret_cast<std::uint32_t*>(block_));
+    }
     [[nodiscard]] Entry* entries() const noexcept {
         return std::launder(reinterpret_cast<Entry*>(block_ + capacity_ * sizeof(std::uint32_t)));
     }

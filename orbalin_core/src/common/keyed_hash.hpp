@@ -101,7 +101,8 @@ inline std::uint64_t load_short(const char* bytes, std::size_t size) noexcept {
     } else {
         std::size_t left = size;
         while (left > 16) {
-            state = hash_detail::fold_multiply(hash_detail::load_le64(at) ^ key.k0, hash_detail::load_le64(at + 8) ^ state);
+            state =
+                hash_detail::fold_multiply(hash_detail::load_le64(at) ^ key.k0, hash_detail::load_le64(at + 8) ^ state);
             at += 16;
             left -= 16;
         }

@@ -65,8 +65,8 @@ public:
     [[nodiscard]] bool try_lock_shared() noexcept {
         std::uint32_t seen = word().load(std::memory_order_relaxed);
         while ((seen & writer) == 0) {
-            if (word().compare_exchange_weak(seen, seen + reader, std::memory_order_acquire,
-                                             std::memory_order_relaxed)) [[likely]] {
+            if (word().compare_exchange_weak(seen, seen + reader, std::memory_order_acquire, std::memory_order_relaxed))
+                [[likely]] {
                 return true;
             }
         }
@@ -97,7 +97,9 @@ private:
         std::this_thread::sleep_for(std::chrono::microseconds(1U << doublings));
     }
 
-    [[nodiscard]] std::atomic_ref<std::uint32_t> word() noexcept { return std::atomic_ref<std::uint32_t>(word_); }
+    [[nodiscard]] std::atomic_ref<std::uint32_t> word() noexcept {
+        return std::atomic_ref<std::uint32_t>(word_);
+    }
 
     alignas(std::atomic_ref<std::uint32_t>::required_alignment) std::uint32_t word_ = 0;  // zero: unlocked
 };

@@ -77,8 +77,7 @@ constexpr std::array<SeedPlace, seed_count> seed_places = [] {
     return places;
 }();
 
-constexpr std::size_t seed_image_bytes =
-    seed_places.back().record + round_to_word(seed_record_bytes(seed_rows.back()));
+constexpr std::size_t seed_image_bytes = seed_places.back().record + round_to_word(seed_record_bytes(seed_rows.back()));
 
 // StoredEntry with its pointer as an integer, which the compiler can lay out as bytes.
 struct ImageEntryHead {
@@ -270,8 +269,7 @@ std::optional<ConstantRecord> FormulasRegistry::insert(
     return std::nullopt;
 }
 
-const StoredEntry* FormulasRegistry::find(std::size_t index, std::uint64_t hash,
-                                          std::string_view key) const noexcept {
+const StoredEntry* FormulasRegistry::find(std::size_t index, std::uint64_t hash, std::string_view key) const noexcept {
     const Shard& shard = shard_at(index);
     if (shard.size == 0) {  // an empty shard ends the search without probing
         return nullptr;
@@ -292,6 +290,18 @@ common::Result<ConstantRecord, RegistryError> FormulasRegistry::get(std::string_
         }
     }
     return RegistryError::not_found(name);
+}
+
+bool FormulasRegistry::get_into(std::string_view name, RecordCopy& copy) const {
+    const std::uint64_t hash = common::keyed_mix_hash(key_, name);
+    const std::size_t index = shard_index(hash);
+    const std::shared_lock guard(shard_at(index).lock);
+    const StoredEntry* entry = find(index, hash, name);
+    if (entry == nullptr) {
+        return false;
+    }
+    copy.assign(*entry->record);  // taken under the lock
+    return true;
 }
 
 std::uint64_t FormulasRegistry::len() const {

@@ -70,6 +70,11 @@ public:
     // carrying a copy of `name`.
     [[nodiscard]] common::Result<ConstantRecord, RegistryError> get(std::string_view name) const;
 
+    // The same deep copy taken into `copy` (one memcpy, no heap for a record
+    // of up to 248 bytes); false, leaving `copy` as it was, when no record
+    // has exactly that name.
+    [[nodiscard]] bool get_into(std::string_view name, RecordCopy& copy) const;
+
     // Number of records, summed shard by shard under each shard's read lock.
     [[nodiscard]] std::uint64_t len() const;
 

@@ -53,7 +53,4 @@ inline constexpr std::array<SeedRow, seed_count> seed_rows{{
     {"topo_gen_check", 0.0, "count", true, "chi_eff / b3", seed_detail::topo_gen_check_deps},
 }};
 
-// How many rows lead the table with their value given.
-inline constexpr std::size_t direct_seed_count = 10;
-
 }  // namespace orbalin::formulas

@@ -14,6 +14,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -33,7 +34,7 @@ struct TextRef {
 
 struct StoredRecord {
     double value;
-    double uncertainty;  // meaningful only when has_uncertainty
+    double uncertainty;   // meaningful only when has_uncertainty
     std::uint32_t bytes;  // the whole record: header, dependency references and texts
     std::uint32_t dependency_count;
     ConstantStatus status;
@@ -84,11 +85,51 @@ struct StoredEntry {
     std::uint32_t unused_word;
     const StoredRecord* record;  // replaced, never changed in place, by an insert of the same key
 
-    [[nodiscard]] std::string_view key() const noexcept {
-        return {reinterpret_cast<const char*>(this + 1), key_size};
-    }
+    [[nodiscard]] std::string_view key() const noexcept { return {reinterpret_cast<const char*>(this + 1), key_size}; }
 };
 static_assert(sizeof(StoredEntry) == 24 && std::is_trivially_copyable_v<StoredEntry>);
+
+// A deep copy of one stored record, made by a single memcpy of its bytes:
+// into a buffer held in place when the record fits (every seed record does),
+// else into a heap block of its own. Lookups that want only a field or two
+// read it here, without building a ConstantRecord's strings.
+class RecordCopy {
+public:
+    RecordCopy() noexcept = default;
+    RecordCopy(const RecordCopy&) = delete;
+    RecordCopy& operator=(const RecordCopy&) = delete;
+    RecordCopy(RecordCopy&&) = delete;
+    RecordCopy& operator=(RecordCopy&&) = delete;
+    ~RecordCopy() { release(); }
+
+    // Replaces the held copy with one of `stored`. Throws std::bad_alloc
+    // (holding nothing then) for a record larger than the buffer.
+    void assign(const StoredRecord& stored) {
+        release();
+        unsigned char* target = in_place_.data();
+        if (stored.bytes > in_place_.size()) {
+            target = static_cast<unsigned char*>(::operator new(stored.bytes));
+            on_heap_ = target;
+        }
+        std::memcpy(target, &stored, stored.bytes);
+        record_ = std::launder(reinterpret_cast<const StoredRecord*>(target));
+    }
+
+    // The copy; only after an assign.
+    [[nodiscard]] const StoredRecord& record() const noexcept { return *record_; }
+
+private:
+    void release() noexcept {
+        ::operator delete(static_cast<void*>(on_heap_));
+        on_heap_ = nullptr;
+        record_ = nullptr;
+    }
+
+    static constexpr std::size_t in_place_bytes = 248;
+    alignas(StoredRecord) std::array<unsigned char, in_place_bytes> in_place_;
+    unsigned char* on_heap_ = nullptr;
+    const StoredRecord* record_ = nullptr;
+};
 
 // Entries and records start on 8-byte boundaries.
 [[nodiscard]] constexpr std::size_t round_to_word(std::size_t bytes) noexcept {
@@ -117,9 +158,8 @@ template <class Dependencies>
 // std::length_error.
 template <class Dependencies>
 constexpr void write_record(unsigned char* out, std::string_view name, std::string_view units,
-                            std::optional<std::string_view> derivation, double value,
-                            std::optional<double> uncertainty, ConstantStatus status,
-                            const Dependencies& dependencies) {
+                            std::optional<std::string_view> derivation, double value, std::optional<double> uncertainty,
+                            ConstantStatus status, const Dependencies& dependencies) {
     const std::size_t total = record_bytes(name, units, derivation.value_or(std::string_view()), dependencies);
     if (total > UINT32_MAX) {
         throw std::length_error("record too large to store");
@@ -156,8 +196,7 @@ constexpr void write_record(unsigned char* out, std::string_view name, std::stri
     const TextRef units_ref = put(units);
     const TextRef derivation_ref = derivation ? put(*derivation) : TextRef{0, 0};
     place(0, StoredRecord{value, uncertainty.value_or(0.0), static_cast<std::uint32_t>(total), count, status,
-                          uncertainty.has_value(), derivation.has_value(), 0, name_ref, units_ref, derivation_ref,
-                          0});
+                          uncertainty.has_value(), derivation.has_value(), 0, name_ref, units_ref, derivation_ref, 0});
 }
 
 }  // namespace orbalin::formulas

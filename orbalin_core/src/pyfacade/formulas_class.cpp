@@ -35,11 +35,11 @@ PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject
         return FormulasRegistryClass::call_with_one_argument(
             get_parameter, self, args, nargsf, kwnames, text_argument,
             [](const formulas::FormulasRegistry& registry, std::string_view name) -> PyObject* {
-                const auto found = registry.get(name);
-                if (!found) {
-                    return raise_registry_error(found.error());
+                formulas::RecordCopy copy;
+                if (!registry.get_into(name, copy)) {
+                    return raise_registry_error(formulas::RegistryError::not_found(name));
                 }
-                return PyFloat_FromDouble(found.value().value);
+                return PyFloat_FromDouble(copy.record().value);
             });
     });
 }

@@ -47,9 +47,12 @@ QuarkRegistry QuarkRegistry::standard_model() {
         // An attribute map given its key allocates nothing until it is used.
         // Made in place in the map: QuarkRegistry::insert would move each record twice.
         registry.records_.insert_or_assign_with(row.name, [&] {
-            return QuarkRecord{std::string(row.name), QuarkAttributes(keys[i + 1]),
-                                    std::bit_cast<double>(row.mass_mev_bits),
-                                    std::bit_cast<double>(row.phi_factor_bits), row.phi_exponent, row.generation};
+            return QuarkRecord{std::string(row.name),
+                               QuarkAttributes(keys[i + 1]),
+                               std::bit_cast<double>(row.mass_mev_bits),
+                               std::bit_cast<double>(row.phi_factor_bits),
+                               row.phi_exponent,
+                               row.generation};
         });
     }
     return registry;
