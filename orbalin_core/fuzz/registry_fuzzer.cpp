@@ -33,7 +33,8 @@ ConstantRecord record_for(const std::string& name, double counter, bool full) {
         return ConstantRecord::direct(name, counter, name);
     }
     const std::vector<std::string_view> dependencies{name, "", std::string_view(name).substr(0, name.size() / 2)};
-    ConstantRecord record = ConstantRecord::derived(name, name + name, std::string_view(name).substr(1), dependencies);
+    const std::string_view units = std::string_view(name).substr(name.empty() ? 0 : 1);
+    ConstantRecord record = ConstantRecord::derived(name, name + name, units, dependencies);
     record.value = counter;
     record.uncertainty = -counter;
     return record;
