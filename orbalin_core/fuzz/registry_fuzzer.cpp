@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string name(reinterpret_cast<const char*>(data + at), taken);
         at += taken;
         if (kind % 4 == 2) {
-            name = last.substr(0, 8) + name;
+            name.insert(0, last.substr(0, 8));
         }
         last = name;
         if (kind % 2 == 0) {

@@ -28,10 +28,13 @@ inline std::size_t capacity_for(std::uint32_t size) noexcept {
     return std::max<std::size_t>(4, std::bit_ceil(least));
 }
 
+// Bytes of one entry pointer in a table (object pointers all have one size here).
+constexpr std::size_t entry_pointer_bytes = sizeof(void*);
+
 // A table of `capacity` index slots: the indices, then 3/4 as many entry
 // pointers (the most it ever holds).
 constexpr std::size_t table_bytes(std::size_t capacity) noexcept {
-    return capacity * sizeof(std::uint32_t) + capacity / 4 * 3 * sizeof(StoredEntry*);
+    return capacity * sizeof(std::uint32_t) + capacity / 4 * 3 * entry_pointer_bytes;
 }
 
 constexpr std::size_t first_capacity = 4;
@@ -115,9 +118,11 @@ constexpr std::array<unsigned char, seed_image_bytes> seed_image = [] {
 // plus the arena's padding of up to 16 bytes for each of at most 4 tables
 // (capacity_for(17) is 32).
 constexpr std::size_t seed_table_bytes(std::size_t records, std::size_t used_shards) noexcept {
-    return 2 * 10 * (3 * records + 4 * used_shards) + 4 * 16 * used_shards;
+    constexpr std::size_t bytes_per_slot = 10;     // table_bytes(c) == 10 * c
+    constexpr std::size_t padding_per_shard = 64;  // up to 16 bytes for each of at most 4 tables
+    return 2 * bytes_per_slot * (3 * records + 4 * used_shards) + padding_per_shard * used_shards;
 }
-static_assert(table_bytes(first_capacity) == 10 * first_capacity);
+static_assert(table_bytes(first_capacity) == 10 * first_capacity && table_bytes(32) == std::size_t{10} * 32);
 
 }  // namespace
 
@@ -155,7 +160,7 @@ template <class Allocate>
         }
         StoredEntry** moved = entries_of(grown, grown_capacity);
         if (shard.size != 0) {
-            std::memcpy(moved, entries_of(table, capacity), shard.size * sizeof(StoredEntry*));
+            std::memcpy(moved, entries_of(table, capacity), shard.size * entry_pointer_bytes);
         }
         for (std::uint32_t i = 0; i < shard.size; ++i) {
             *probe(grown, grown_capacity, moved[i]->hash, moved[i]->key()) = i + 1;
@@ -259,9 +264,7 @@ std::optional<ConstantRecord> FormulasRegistry::insert(
                  record.uncertainty, record.status, record.dependencies);
     auto* entry = new (block) StoredEntry{0, static_cast<std::uint32_t>(record.name.size()), 0,
                                           std::launder(reinterpret_cast<const StoredRecord*>(block + head_bytes))};
-    if (!record.name.empty()) {
-        std::memcpy(block + sizeof(StoredEntry), record.name.data(), record.name.size());
-    }
+    record.name.copy(reinterpret_cast<char*>(block + sizeof(StoredEntry)), record.name.size());
     if (const StoredRecord* previous = link_shared(entry); previous != nullptr) {
         // A replaced record stays in the arena, unchanged, until the registry goes.
         return previous->to_record();
