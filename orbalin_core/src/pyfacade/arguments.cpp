@@ -21,8 +21,8 @@ void raise_unexpected_keyword(const char* full_name, PyObject* keyword) {
 
 }  // namespace
 
-PyObject* match_one_argument(const OneParameter& parameter, PyObject* const* args, Py_ssize_t nargsf,
-                             PyObject* kwnames) {
+PyObject* match_other_calls(const OneParameter& parameter, PyObject* const* args, Py_ssize_t nargsf,
+                            PyObject* kwnames) {
     const Py_ssize_t nargs = PyVectorcall_NARGS(static_cast<std::size_t>(nargsf));
     if (nargs > 1) {
         raise_too_many_positional(parameter.full_name, 1, nargs);

@@ -16,8 +16,17 @@ struct OneParameter {
 // returns the argument (borrowed from the call), or null with TypeError:
 // more than one positional argument; the parameter given twice; any other
 // keyword; no argument at all. Checked in that order.
-[[nodiscard]] PyObject* match_one_argument(const OneParameter& parameter, PyObject* const* args, Py_ssize_t nargsf,
-                                           PyObject* kwnames);
+[[nodiscard]] PyObject* match_other_calls(const OneParameter& parameter, PyObject* const* args, Py_ssize_t nargsf,
+                                          PyObject* kwnames);
+[[nodiscard]] inline PyObject* match_one_argument(const OneParameter& parameter, PyObject* const* args,
+                                                  Py_ssize_t nargsf, PyObject* kwnames) {
+    // The call made nearly always, one positional argument, is settled here
+    // without a function call; every other shape goes the whole way.
+    if (kwnames == nullptr && PyVectorcall_NARGS(static_cast<std::size_t>(nargsf)) == 1) {
+        return args[0];
+    }
+    return match_other_calls(parameter, args, nargsf, kwnames);
+}
 
 // Matches a constructor call (positional tuple, keyword dict) against an
 // empty parameter list: true when nothing was passed, else false with

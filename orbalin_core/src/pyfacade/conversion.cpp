@@ -49,6 +49,12 @@ std::optional<std::string_view> text_argument(PyObject* argument, const char* pa
         name_the_argument(parameter);
         return std::nullopt;
     }
+    // A compact ASCII str is its own UTF-8, stored right after the object:
+    // read in place, as PyUnicode_AsUTF8AndSize would, without the call.
+    if (PyUnicode_IS_COMPACT_ASCII(argument)) {
+        return std::string_view(static_cast<const char*>(PyUnicode_DATA(argument)),
+                                static_cast<std::size_t>(PyUnicode_GET_LENGTH(argument)));
+    }
     Py_ssize_t size = 0;
     const char* bytes = PyUnicode_AsUTF8AndSize(argument, &size);
     if (bytes == nullptr) {

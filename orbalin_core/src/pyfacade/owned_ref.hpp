@@ -21,6 +21,7 @@
 #pragma once
 
 #include <Python.h>
+#include <pthread.h>
 
 #include <utility>
 
@@ -79,7 +80,8 @@ private:
         return _PyThreadState_UncheckedGet() != nullptr;
 #else
         const PyThreadState* current = _PyThreadState_UncheckedGet();
-        return current != nullptr && current->thread_id == PyThread_get_thread_ident();
+        // thread_id is what PyThread_get_thread_ident() gave: pthread_self().
+        return current != nullptr && current->thread_id == static_cast<unsigned long>(pthread_self());
 #endif
     }
 
