@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -57,9 +58,9 @@ namespace orbalin::common {
 // compares as unsigned char). Stable, although names of one list are unique.
 //
 // Each name is sorted by its leading_bytes first: up to 32 names by an
-// insertion sort in a buffer on the stack (a registry's seventeen take no
-// heap and no call), more by std::stable_sort. Runs of equal leading bytes
-// are then put in order by their full bytes.
+// insertion sort of one word per name on the stack (a registry's seventeen
+// take no heap and no call), more by std::stable_sort. Runs of equal leading
+// bytes are then put in order by their full bytes.
 namespace detail {
 
 // Insertion sort: no calls and no scratch memory, the fastest way to order
@@ -78,54 +79,64 @@ void insertion_sort(Item* items, std::size_t count, Less less) {
 
 }  // namespace detail
 
-inline void sort_by_bytes(std::span<std::string_view> names) {
-    // Plain members, not a string_view: the stack buffer then needs no
-    // initialisation before it is filled.
-    struct Keyed {
-        std::uint64_t lead;
-        const char* data;
-        std::size_t size;
-
-        [[nodiscard]] std::string_view name() const noexcept { return {data, size}; }
-    };
-    constexpr std::size_t small = 32;
-    const auto by_lead = [](const Keyed& a, const Keyed& b) { return a.lead < b.lead; };
-    const auto by_bytes = [](const Keyed& a, const Keyed& b) { return a.name() < b.name(); };
-    std::array<Keyed, small> stack;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled before use
-    std::vector<Keyed> heap;
-    Keyed* keyed = stack.data();
+// Up to 32 names: each is one word, its first seven bytes above its position,
+// so the insertion sort moves eight bytes per step and a tie between words
+// cannot happen. Names whose first seven bytes agree form runs that are put
+// in order by their full bytes.
+inline void sort_few_by_bytes(std::span<std::string_view> names) {
+    constexpr std::uint64_t position_bits = 0xFF;
     const std::size_t count = names.size();
-    if (count > small) {
-        heap.resize(count);
-        keyed = heap.data();
-    }
+    std::array<std::uint64_t, 32> keys;           // NOLINT(cppcoreguidelines-pro-type-member-init): filled first
+    std::array<std::string_view, 32> unsorted{};  // the names by their old positions
     for (std::size_t i = 0; i < count; ++i) {
-        keyed[i] = Keyed{leading_bytes(names[i]), names[i].data(), names[i].size()};
+        unsorted[i] = names[i];
+        keys[i] = (leading_bytes(names[i]) & ~position_bits) | i;
     }
-    if (count <= small) {
-        detail::insertion_sort(keyed, count, by_lead);
-    } else {
-        std::stable_sort(keyed, keyed + count, by_lead);
-    }
-    // Runs of equal leading bytes, in order by their full bytes.
+    detail::insertion_sort(keys.data(), count, std::less<>());
+    const auto name_of = [&unsorted](std::uint64_t key) { return unsorted[key & position_bits]; };
     for (std::size_t i = 1; i < count; ++i) {
-        if (keyed[i].lead != keyed[i - 1].lead) [[likely]] {
+        if ((keys[i] >> 8) != (keys[i - 1] >> 8)) [[likely]] {
             continue;
         }
         const std::size_t first = i - 1;
         std::size_t end = i + 1;
-        while (end < count && keyed[end].lead == keyed[first].lead) {
+        while (end < count && (keys[end] >> 8) == (keys[first] >> 8)) {
             ++end;
         }
-        if (end - first > small) {
-            std::stable_sort(keyed + first, keyed + end, by_bytes);
-        } else {
-            detail::insertion_sort(keyed + first, end - first, by_bytes);
-        }
+        detail::insertion_sort(keys.data() + first, end - first,
+                               [&name_of](std::uint64_t a, std::uint64_t b) { return name_of(a) < name_of(b); });
         i = end - 1;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        names[i] = keyed[i].name();
+        names[i] = name_of(keys[i]);
+    }
+}
+
+inline void sort_by_bytes(std::span<std::string_view> names) {
+    if (names.size() <= 32) {
+        sort_few_by_bytes(names);
+        return;
+    }
+    struct Keyed {
+        std::uint64_t lead;
+        std::string_view name;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(names.size());
+    for (const std::string_view name : names) {
+        keyed.push_back(Keyed{leading_bytes(name), name});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.lead < b.lead; });
+    // Runs of equal leading bytes, in order by their full bytes.
+    for (auto first = keyed.begin(); first != keyed.end();) {
+        const auto end = std::find_if(first + 1, keyed.end(), [&](const Keyed& k) { return k.lead != first->lead; });
+        if (end - first > 1) {
+            std::stable_sort(first, end, [](const Keyed& a, const Keyed& b) { return a.name < b.name; });
+        }
+        first = end;
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        names[i] = keyed[i].name;
     }
 }
 
