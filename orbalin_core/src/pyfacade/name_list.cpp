@@ -9,23 +9,43 @@ namespace orbalin::pyfacade {
 
 namespace {
 
-// Copies `text` to `to` and tells whether every byte was ASCII, in one pass,
-// eight bytes at a time: names are short, so a loop the compiler inlines beats
-// a scan followed by a call to memcpy.
+// Copies `text` to `to` and tells whether every byte was ASCII, in one pass
+// of a few word moves: names are short, so overlapping loads of the first
+// and last words cover them without a byte loop or a call to memcpy.
+template <class Word>
+Word move_word(const char* from, char* to) noexcept {
+    Word word = 0;
+    std::memcpy(&word, from, sizeof word);
+    std::memcpy(to, &word, sizeof word);
+    return word;
+}
+
 bool copy_if_ascii(std::string_view text, char* to) noexcept {
-    std::uint64_t seen = 0;
-    std::size_t at = 0;
-    for (; at + 8 <= text.size(); at += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, text.data() + at, sizeof word);
-        std::memcpy(to + at, &word, sizeof word);
-        seen |= word;
+    const char* from = text.data();
+    const std::size_t size = text.size();
+    if (size >= 8) {
+        std::uint64_t seen = 0;
+        for (std::size_t at = 0; at + 8 < size; at += 8) {
+            seen |= move_word<std::uint64_t>(from + at, to + at);
+        }
+        seen |= move_word<std::uint64_t>(from + size - 8, to + size - 8);  // the last word, overlapping
+        return (seen & 0x8080808080808080ULL) == 0;
     }
-    for (; at < text.size(); ++at) {
-        to[at] = text[at];
-        seen |= static_cast<unsigned char>(text[at]);
+    if (size >= 4) {
+        const std::uint32_t seen =
+            move_word<std::uint32_t>(from, to) | move_word<std::uint32_t>(from + size - 4, to + size - 4);
+        return (seen & 0x80808080U) == 0;
     }
-    return (seen & 0x8080808080808080ULL) == 0;
+    if (size >= 2) {
+        const auto seen = static_cast<std::uint16_t>(move_word<std::uint16_t>(from, to) |
+                                                     move_word<std::uint16_t>(from + size - 2, to + size - 2));
+        return (seen & 0x8080U) == 0;
+    }
+    if (size == 1) {
+        to[0] = from[0];
+        return static_cast<unsigned char>(from[0]) < 0x80;
+    }
+    return true;
 }
 
 }  // namespace
