@@ -50,7 +50,7 @@ TEST(ReaderWriterLock, AWaitingWriterGetsInWhenTheLastReaderLeaves) {
         const std::unique_lock guard(lock);
         written = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // long enough to reach the futex wait
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // long enough for the writer to be sleeping
     EXPECT_FALSE(written.load());
     lock.unlock_shared();
     writer.join();

@@ -30,7 +30,7 @@ void start_python() {
 }
 
 // The module imported from the build tree and used through each of its
-// parts; InternalFailure and the interned names are made afresh too.
+// parts; InternalFailure and the type objects are made afresh too.
 const std::string use_the_module = std::string("import sys\nsys.path.insert(0, '") + ORBALIN_EXTENSION_DIR + R"(')
 import _orbalin_core as m
 assert m.__all__ == ["PyFormulasRegistry", "PyQuarkRegistry", "PyCKMMatrix", "py_list_constants",
