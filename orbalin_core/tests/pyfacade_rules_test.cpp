@@ -226,10 +226,14 @@ void end_a_thread_inside_a_callback(EndOfThread how) {
     ASSERT_TRUE(argument && held);
     const Py_ssize_t references_before = Py_REFCNT(held.get());
 
-    CallbackThread& test = thread_under_test;
+    CallbackThread& test = thread_under_test;  // afresh, should both tests share a process
     test.how = how;
     test.argument = argument.get();
     test.held_in_module = held.get();
+    test.in_callback = false;
+    test.interpreter_taken = false;
+    test.unwound = false;
+    test.returned = false;
     PyThreadState* main_thread = PyEval_SaveThread();
     pthread_t thread{};
     ASSERT_EQ(pthread_create(&thread, nullptr, call_into_the_module, nullptr), 0);
