@@ -180,7 +180,7 @@ struct CallbackThread {
     bool returned = false;
 } thread_under_test;
 
-PyObject* float_that_ends_the_thread(PyObject* /*self*/) {
+PyObject* float_that_ends_the_thread(PyObject* /*self*/, PyObject* /*no_args*/) {
     PyEval_SaveThread();  // as CPython does before it ends a thread
     thread_under_test.in_callback = true;
     // At shutdown the main thread holds the GIL while the others are ended.
@@ -217,11 +217,20 @@ void* call_into_the_module(void* /*unused*/) {
 }
 
 void end_a_thread_inside_a_callback(EndOfThread how) {
-    PyType_Slot slots[] = {{Py_nb_float, reinterpret_cast<void*>(&float_that_ends_the_thread)}, {0, nullptr}};
-    PyType_Spec spec{"rules_test.EndsThread", sizeof(PyObject), 0, Py_TPFLAGS_DEFAULT, slots};
-    const OwnedRef type = OwnedRef::steal(PyType_FromSpec(&spec));
-    ASSERT_TRUE(type);
-    const OwnedRef argument = OwnedRef::steal(PyObject_CallNoArgs(type.get()));
+    // A class whose __float__ is the C function above, called without arguments.
+    static PyMethodDef ends_the_thread{"ends_the_thread", float_that_ends_the_thread, METH_NOARGS, nullptr};
+    const OwnedRef function = OwnedRef::steal(PyCFunction_New(&ends_the_thread, nullptr));
+    const OwnedRef names = OwnedRef::steal(PyDict_New());
+    ASSERT_TRUE(function && names);
+    ASSERT_EQ(PyDict_SetItemString(names.get(), "ends_the_thread", function.get()), 0);
+    ASSERT_EQ(PyDict_SetItemString(names.get(), "__builtins__", PyEval_GetBuiltins()), 0);
+    const OwnedRef made =
+        OwnedRef::steal(PyRun_String("class EndsThread:\n"
+                                     "    __float__ = staticmethod(ends_the_thread)\n"
+                                     "argument = EndsThread()\n",
+                                     Py_file_input, names.get(), names.get()));
+    ASSERT_TRUE(made);
+    const OwnedRef argument = OwnedRef::borrow(PyDict_GetItemString(names.get(), "argument"));
     const OwnedRef held = OwnedRef::steal(PyList_New(0));
     ASSERT_TRUE(argument && held);
     const Py_ssize_t references_before = Py_REFCNT(held.get());

@@ -18,10 +18,11 @@ struct OneParameter {
 // keyword; no argument at all. Checked in that order.
 [[nodiscard]] PyObject* match_other_calls(const OneParameter& parameter, PyObject* const* args, Py_ssize_t nargsf,
                                           PyObject* kwnames);
+
+// The same; the call made nearly always, one positional argument, is
+// settled inline, without a function call.
 [[nodiscard]] inline PyObject* match_one_argument(const OneParameter& parameter, PyObject* const* args,
                                                   Py_ssize_t nargsf, PyObject* kwnames) {
-    // The call made nearly always, one positional argument, is settled here
-    // without a function call; every other shape goes the whole way.
     if (kwnames == nullptr && PyVectorcall_NARGS(static_cast<std::size_t>(nargsf)) == 1) {
         return args[0];
     }

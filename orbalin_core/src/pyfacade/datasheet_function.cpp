@@ -16,16 +16,11 @@ namespace {
 
 constexpr OneParameter name_parameter{"py_get_constant()", "name"};
 
-// A new str of an ASCII literal.
-OwnedRef name_object(std::string_view text) {
-    return OwnedRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-}
-
 // json.loads(text), with `json` imported and `loads` looked up afresh: import
 // hooks, sys.modules and a replaced loads are all honoured. Nothing is kept
 // between calls, not even the two names. New reference or null.
 PyObject* parse_with_json_loads(std::string_view text) {
-    const OwnedRef module_name = name_object("json");
+    const OwnedRef module_name = OwnedRef::steal(new_str("json"));
     if (!module_name) {
         return ensure_error_set();
     }
@@ -37,7 +32,7 @@ PyObject* parse_with_json_loads(std::string_view text) {
     if (!document) {
         return ensure_error_set();
     }
-    const OwnedRef method = name_object("loads");
+    const OwnedRef method = OwnedRef::steal(new_str("loads"));
     if (!method) {
         return ensure_error_set();
     }
