@@ -1,7 +1,7 @@
-"""``python -m tessellarch``: a report of what the native core knows.
+"""python -m tessellarch: a report of what the native core knows.
 
 Every constant's datasheet as a table, the quark names, and the check of the
-CKM matrix; ``--json`` prints the same data as one JSON document.
+CKM matrix; --json prints the same data as one JSON document.
 """
 
 from __future__ import annotations
