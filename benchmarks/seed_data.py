@@ -1,37 +1,13 @@
-"""The native core's built-in data, as plain Python tables."""
+"""The native core's built-in data as plain Python tables: the tests' seed
+module, so that the twins and the tests read the same rows."""
 
-from tessellarch import __version__ as VERSION  # the twins report the package's version
+import sys
+from pathlib import Path
 
-DIRECT = [
-    ("b3", 24.0, "dimensionless"),
-    ("chi_eff", 72.0, "dimensionless"),
-    ("n_gen", 3.0, "count"),
-    ("roots_total", 288.0, "count"),
-    ("visible_sector", 125.0, "count"),
-    ("sterile_sector", 163.0, "count"),
-    ("phi", 1.618033988749895, "dimensionless"),
-    ("gamma_em", 0.5772156649015329, "dimensionless"),
-    ("jc_constant", 153.0, "count"),
-    ("logic_closure", 288.0, "count"),
-]
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 
-DERIVED = [
-    ("v_higgs_mev", "246220", (), "MeV"),
-    ("sterile_check", "roots_total - visible_sector", ("roots_total", "visible_sector"), "count"),
-    ("n_gen_sq", "n_gen * n_gen", ("n_gen",), "count"),
-    ("h0_central", "70", (), "km/s/Mpc"),
-    ("w0_central", "-1", (), "dimensionless"),
-    ("m_tau_mev", "1776.86", (), "MeV"),
-    ("topo_gen_check", "chi_eff / b3", ("chi_eff", "b3"), "count"),
-]
+from seed import DERIVED, DIRECT, QUARKS  # noqa: E402
 
-# name, generation, phi exponent, mass in MeV, phi factor
-QUARKS = [
-    ("up", 1, 12, 764.665760128228, 0.003105620015141857),
-    ("down", 1, 11, 1237.2551899207474, 0.005024998740641489),
-    ("strange", 2, 8, 5241.0970900186985, 0.02128623625220818),
-    ("charm", 2, 5, 22201.643549995544, 0.09016994374947422),
-    ("bottom", 3, 4, 35923.013870002665, 0.14589803375031543),
-    ("top", 3, 0, 246220.0, 1.0),
-]
+from tessellarch import __version__ as VERSION  # noqa: E402 - the twins report the package's version
 
+__all__ = ["DERIVED", "DIRECT", "QUARKS", "VERSION"]

@@ -1,5 +1,9 @@
 """Shared fixtures. The suite must exercise the installed package, never the
-source tree, so importing it from the checkout is a hard error."""
+source tree, so importing it from the checkout is a hard error.
+
+The tests' own helper modules (the seed data, the table of calls) sit beside
+this file; pytest imports test files without putting their directory on
+sys.path, so it is put there here, ahead of any test module."""
 
 import os
 import pathlib
@@ -9,7 +13,9 @@ import pytest
 
 import tessellarch
 
-SOURCE_PACKAGE = pathlib.Path(__file__).resolve().parent.parent / "python" / "tessellarch"
+TESTS_DIR = pathlib.Path(__file__).resolve().parent
+SOURCE_PACKAGE = TESTS_DIR.parent / "python" / "tessellarch"
+sys.path.insert(0, str(TESTS_DIR))
 
 
 def pytest_configure(config):

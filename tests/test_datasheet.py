@@ -4,48 +4,19 @@ import json
 import sys
 
 import pytest
+from calls import internal_failure_class
+from seed import SHEET_FIELDS, SHEETS
 
 from tessellarch import _orbalin_core
 from tessellarch._orbalin_core import py_get_constant
 
-# (status, units, value) of every constant; no seed has an uncertainty.
-SHEETS = {
-    "b3": ("Seed", "dimensionless", 24.0),
-    "chi_eff": ("Seed", "dimensionless", 72.0),
-    "gamma_em": ("Seed", "dimensionless", 0.5772156649015329),
-    "h0_central": ("Pending", "km/s/Mpc", 0.0),
-    "jc_constant": ("Seed", "count", 153.0),
-    "logic_closure": ("Seed", "count", 288.0),
-    "m_tau_mev": ("Pending", "MeV", 0.0),
-    "n_gen": ("Seed", "count", 3.0),
-    "n_gen_sq": ("Pending", "count", 0.0),
-    "phi": ("Seed", "dimensionless", 1.618033988749895),
-    "roots_total": ("Seed", "count", 288.0),
-    "sterile_check": ("Pending", "count", 0.0),
-    "sterile_sector": ("Seed", "count", 163.0),
-    "topo_gen_check": ("Pending", "count", 0.0),
-    "v_higgs_mev": ("Pending", "MeV", 0.0),
-    "visible_sector": ("Seed", "count", 125.0),
-    "w0_central": ("Pending", "dimensionless", 0.0),
-}
-
 N_GEN_TEXT = '{"name":"n_gen","status":"Seed","uncertainty":null,"units":"count","value":3.0}'
-
-def internal_failure_class():
-    """The class is not a module attribute; the empty name brings one out."""
-    try:
-        py_get_constant("")
-    except BaseException as error:  # noqa: BLE001 - that is the point
-        return type(error)
-    raise AssertionError("py_get_constant('') did not fail")
-
 
 @pytest.mark.parametrize("name", SHEETS)
 def test_every_datasheet(name):
-    status, units, value = SHEETS[name]
     sheet = py_get_constant(name)
-    assert sheet == {"name": name, "status": status, "uncertainty": None, "units": units, "value": value}
-    assert list(sheet) == ["name", "status", "uncertainty", "units", "value"]
+    assert sheet == SHEETS[name]
+    assert list(sheet) == SHEET_FIELDS
     assert type(sheet["value"]) is float
 
 
@@ -81,10 +52,7 @@ def test_the_text_handed_to_json_loads(replaced_loads):
 def test_text_of_every_sheet_round_trips(replaced_loads, name):
     replaced_loads(lambda text: text)
     text = py_get_constant(name)
-    assert json.JSONDecoder().decode(text) == dict(zip(
-        ["name", "status", "uncertainty", "units", "value"],
-        [name, SHEETS[name][0], None, SHEETS[name][1], SHEETS[name][2]],
-    ))
+    assert json.JSONDecoder().decode(text) == SHEETS[name]
     assert " " not in text.replace("km/s/Mpc", "")  # compact
 
 
@@ -160,37 +128,6 @@ def test_internal_failure_class():
     assert "InternalFailure" not in vars(_orbalin_core)
     assert cls is internal_failure_class()  # created once
     assert "BaseException" in cls.__doc__
-
-
-@pytest.mark.parametrize(
-    "name", ["N_GEN", " n_gen", "n_gen ", "a`b", "line\nbreak", "nul\0byte", "\u00e9\u4e2d\U0001f600"]
-)
-def test_unknown_names_reach_the_key_error_byte_for_byte(name):
-    with pytest.raises(KeyError) as caught:
-        py_get_constant(name)
-    assert caught.value.args == (f"constant `{name}` not found in registry",)
-
-
-def test_lone_surrogate_raises_unicode_encode_error():
-    with pytest.raises(UnicodeEncodeError):
-        py_get_constant("\udc80")
-
-
-@pytest.mark.parametrize(
-    "call, message",
-    [
-        (lambda: py_get_constant(), "py_get_constant() missing 1 required positional argument: 'name'"),
-        (lambda: py_get_constant("a", "b"), "py_get_constant() takes 1 positional arguments but 2 were given"),
-        (lambda: py_get_constant("a", name="b"), "py_get_constant() got multiple values for argument 'name'"),
-        (lambda: py_get_constant(key="b"), "py_get_constant() got an unexpected keyword argument 'key'"),
-        (lambda: py_get_constant(5), "argument 'name': 'int' object cannot be converted to 'PyString'"),
-        (lambda: py_get_constant(["n_gen"]), "argument 'name': 'list' object cannot be converted to 'PyString'"),
-    ],
-)
-def test_refusals(call, message):
-    with pytest.raises(TypeError) as caught:
-        call()
-    assert str(caught.value) == message
 
 
 def test_function_entry():

@@ -6,6 +6,8 @@ import textwrap
 import threading
 import time
 
+from seed import CONSTANT_COUNT, QUARK_NAMES, VALUES
+
 from tessellarch._orbalin_core import (
     PyCKMMatrix,
     PyFormulasRegistry,
@@ -18,19 +20,17 @@ from tessellarch._orbalin_core import (
 THREADS = 8
 SECONDS = 1.0  # a bound on the run, not a speed requirement
 
-QUARKS = ["bottom", "charm", "down", "strange", "top", "up"]
-
 
 def one_round(shared_registry, shared_matrix, constants):
     assert py_list_constants() == constants
-    assert py_list_quarks() == QUARKS
+    assert py_list_quarks() == QUARK_NAMES
     for name in ("n_gen", "phi", "v_higgs_mev"):
         sheet = py_get_constant(name)
         assert sheet["name"] == name
         assert sheet["value"] == shared_registry.get(name)
-    assert len(shared_registry) == 17
+    assert len(shared_registry) == CONSTANT_COUNT
     own = PyFormulasRegistry()
-    assert own.get(name="b3") == 24.0 and len(own) == 17
+    assert own.get(name="b3") == VALUES["b3"] and len(own) == CONSTANT_COUNT
     assert len(PyQuarkRegistry()) == 0
     assert shared_matrix.is_unitary(0.0) is True and shared_matrix.is_unitary(-1) is False
     assert PyCKMMatrix.from_topology().jarlskog() == 0.0
