@@ -51,6 +51,12 @@ def test_unknown_option_is_refused():
     assert caught.value.returncode == 2
 
 
+def test_help_is_plain_text():
+    text = run("--help")
+    assert "python -m tessellarch: a report of what the native core knows." in text
+    assert "`" not in text
+
+
 def test_version_option():
     assert run("--version") == f"tessellarch {_orbalin_core.__version__}\n"
 

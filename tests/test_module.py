@@ -30,6 +30,15 @@ def test_all_lists_the_public_names_in_namespace_order():
     assert [name for name in vars(_orbalin_core) if name in NAMESPACE_ORDER] == NAMESPACE_ORDER
 
 
+def test_the_package_re_exports_the_core_under_the_same_names():
+    import tessellarch
+
+    assert tessellarch.__all__ == _orbalin_core.__all__
+    assert tessellarch.__all__ is not _orbalin_core.__all__  # a change to one cannot reach the other
+    for name in NAMESPACE_ORDER:
+        assert getattr(tessellarch, name) is getattr(_orbalin_core, name)
+
+
 def test_version():
     assert _orbalin_core.__version__ == "2.3.0"
 

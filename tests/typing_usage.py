@@ -31,3 +31,12 @@ if TYPE_CHECKING:
     assert_type(core.py_list_quarks(), list[str])
     assert_type(len(core.PyQuarkRegistry()), int)
     assert_type(core.__version__, str)
+
+    # The same names through the package itself.
+    import tessellarch
+    from tessellarch import PyCKMMatrix, py_get_constant
+
+    assert_type(py_get_constant("phi"), ConstantDatasheet)
+    assert_type(PyCKMMatrix.from_topology().jarlskog(), float)
+    assert_type(tessellarch.py_list_quarks(), list[str])
+    assert_type(tessellarch.__version__, str)
