@@ -327,7 +327,9 @@ def refleaks(session: nox.Session) -> None:
     python = build / "venv" / "bin" / "python"
     if not python.exists():
         session.run(debug_python, "-m", "venv", build / "venv", external=True)
-    session.run(python, "-m", "pip", "install", "-q", "--disable-pip-version-check", "pytest", external=True)
+    # pip under a debug interpreter reports its own unclosed files; quiet unless it fails.
+    session.run(python, "-m", "pip", "install", "-q", "--disable-pip-version-check", "pytest", silent=True,
+                external=True)
     package = stage_package(build / "site", build)
     env = {"PYTHONPATH": str(package.parent), "ORBALIN_EXPECT_PACKAGE": str(package)}
     run_pytest(session, python, "-q", "-k", "not test_no_reference_or_block_leaks", env=env)
