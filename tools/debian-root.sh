@@ -1,15 +1,38 @@
+#!/usr/bin/env bash
 # A minimal Debian unstable root under build/, for the CPython releases this
-# machine's own distribution does not ship. Sourced by tools/check, not run.
+# machine's own distribution does not ship. Run by the nox sessions:
+#
+#   tools/debian-root.sh need <packages...>      the root exists and has these packages
+#   tools/debian-root.sh copy-checkout <dir>     the checkout's files, fresh, at <dir> in the root
+#   tools/debian-root.sh venv <python> <dir>     a venv with pip at <dir> in the root, made once
+#   tools/debian-root.sh freethreaded-python     CPython built with --disable-gil, once;
+#                                                prints the interpreter's path in the root
+#   tools/debian-root.sh run [--scratch] <command...>
+#                                                a command in the root, environment cleared;
+#                                                with --scratch from a fresh empty directory
+#
+# Sourced (by tools/build-wheels), it defines the same operations as functions.
 #
 # Made once with `debootstrap --variant=minbase` and reused; packages are
 # added with apt-get inside it. Commands run there with chroot and a cleared
 # environment; nothing is mounted into the root, so deleting build/ can never
-# reach the host's /proc or /dev.
+# reach the host's /proc or /dev. Scripts that run inside it are files under
+# tools/in-debian-root, copied in.
+
+# shellcheck source=tools/lib.sh
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 debian_root=${ORBALIN_DEBIAN_ROOT:-$root/build/debian-unstable}
 debian_mirror=${ORBALIN_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 # The package index may serve unstable's Release file past its validity date.
 debian_apt=(apt-get -o Acquire::Check-Valid-Until=false)
+
+# The free-threaded interpreter: Debian's CPython 3.13 source, configured with
+# --disable-gil, built once into the root (a few minutes) and reused.
+freethreaded_version=3.13.15
+freethreaded_debian_version=$freethreaded_version-1
+freethreaded_prefix=/opt/python-3.13t
+freethreaded_python=$freethreaded_prefix/bin/python3.13t
 
 # The host's certificate bundle, so that pip inside the root trusts what the
 # host trusts (the package index may be reached through an intercepting proxy).
@@ -18,16 +41,27 @@ host_ca_bundle() {
     [ -f "$bundle" ] && echo "$bundle"
 }
 
+# in_debian_root <command...>: run from / (or from $debian_root_cwd).
 in_debian_root() {
     local ca_env=()
     [ -f "$debian_root/etc/host-ca-bundle.crt" ] && ca_env=(PIP_CERT=/etc/host-ca-bundle.crt)
-    chroot "$debian_root" /usr/bin/env -i PATH=/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-        DEBIAN_FRONTEND=noninteractive "${ca_env[@]}" bash -euo pipefail -c "$1"
+    chroot "$debian_root" /usr/bin/env -i -C "${debian_root_cwd:-/}" \
+        PATH=/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+        DEBIAN_FRONTEND=noninteractive "${ca_env[@]}" "$@"
+}
+
+# in_debian_root_scratch <command...>: from a fresh directory, removed after.
+in_debian_root_scratch() {
+    local scratch status=0
+    scratch=$(mktemp -d "$debian_root/tmp/scratch.XXXXXX")
+    debian_root_cwd=/tmp/${scratch##*/} in_debian_root "$@" || status=$?
+    rm -rf "$scratch"
+    return $status
 }
 
 # need_debian_root <packages...>: the root exists and has these packages.
 need_debian_root() {
-    [ "$(id -u)" -eq 0 ] || { echo "the Debian unstable root needs root (debootstrap, chroot)"; return 1; }
+    [ "$(id -u)" -eq 0 ] || { echo "the Debian unstable root needs root (debootstrap, chroot)" >&2; return 1; }
     need_debian_packages debootstrap
     if [ ! -f "$debian_root/.complete" ]; then
         say "making a minimal Debian unstable root in $debian_root"
@@ -40,11 +74,16 @@ need_debian_root() {
     cp /etc/resolv.conf "$debian_root/etc/resolv.conf"
     local bundle
     if bundle=$(host_ca_bundle); then cp "$bundle" "$debian_root/etc/host-ca-bundle.crt"; fi
-    local missing
-    missing=$(in_debian_root "for p in $*; do dpkg-query -W -f='\${Status}' \$p 2>/dev/null | grep -q 'install ok installed' || echo \$p; done")
-    [ -z "$missing" ] && return 0
-    say "Debian unstable root: installing $(echo "$missing" | tr '\n' ' ')"
-    in_debian_root "${debian_apt[*]} update -qq && ${debian_apt[*]} install -y -qq --no-install-recommends $(echo "$missing" | tr '\n' ' ') >/dev/null"
+    # The root's package database, read from the host.
+    local missing=() pkg
+    for pkg in "$@"; do
+        dpkg-query --admindir="$debian_root/var/lib/dpkg" -W -f='${Status}' "$pkg" 2>/dev/null |
+            grep -q "install ok installed" || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    say "Debian unstable root: installing ${missing[*]}"
+    in_debian_root "${debian_apt[@]}" update -qq
+    in_debian_root "${debian_apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # copy_checkout_into_debian_root <dir in the root>: the checkout's files
@@ -62,49 +101,48 @@ copy_checkout_into_debian_root() {
 # interpreter built without ensurepip works too.
 make_debian_root_venv() {
     need_debian_root python3-pip-whl
-    in_debian_root "
-        [ -x $2/bin/python ] && exit 0
-        $1 -m venv --without-pip $2
-        $2/bin/python \$(ls /usr/share/python-wheels/pip-*.whl | head -n 1)/pip install -q pip"
+    [ -f "$debian_root$2/bin/pip" ] && return 0
+    local wheel
+    wheel=$(cd "$debian_root" && ls usr/share/python-wheels/pip-*.whl | head -n 1)
+    in_debian_root "$1" -m venv --without-pip "$2"
+    in_debian_root "$2/bin/python" "/$wheel/pip" install -q pip
 }
-
-# The free-threaded interpreter: Debian's CPython 3.13 source, configured with
-# --disable-gil, built once into the root (a few minutes) and reused.
-freethreaded_version=3.13.15
-freethreaded_debian_version=$freethreaded_version-1
-freethreaded_prefix=/opt/python-3.13t
-freethreaded_python=$freethreaded_prefix/bin/python3.13t
 
 need_freethreaded_python() {
     need_debian_root g++ make xz-utils pkg-config libssl-dev zlib1g-dev libffi-dev
     [ -x "$debian_root$freethreaded_python" ] && return 0
     say "building CPython $freethreaded_version with --disable-gil in the Debian unstable root"
     echo "deb-src $debian_mirror unstable main" >"$debian_root/etc/apt/sources.list.d/unstable-sources.list"
-    in_debian_root "
-        ${debian_apt[*]} update -qq
-        mkdir -p /opt/src && cd /opt/src
-        [ -f python3.13_$freethreaded_version.orig.tar.xz ] ||
-            ${debian_apt[*]} source --download-only python3.13=$freethreaded_debian_version >/dev/null 2>&1
-        rm -rf Python-$freethreaded_version && tar -xf python3.13_$freethreaded_version.orig.tar.xz
-        cd Python-$freethreaded_version
-        ./configure -q --disable-gil --without-ensurepip --prefix=$freethreaded_prefix >/opt/src/configure.log 2>&1
-        make -s -j2 >/opt/src/make.log 2>&1
-        make -s install >/opt/src/install.log 2>&1" || {
+    mkdir -p "$debian_root/opt/src"
+    cp "$root/tools/in-debian-root/build-freethreaded-python.sh" "$debian_root/opt/src/"
+    in_debian_root bash /opt/src/build-freethreaded-python.sh \
+        "$freethreaded_version" "$freethreaded_debian_version" "$freethreaded_prefix" || {
         tail -n 30 "$debian_root"/opt/src/*.log
         return 1
     }
 }
 
-# install_and_test_in_debian_root <venv in the root> [pytest options...]: the
-# checkout (copied to /src) installed into that venv with warnings as
-# errors, then the whole suite from a scratch directory.
-install_and_test_in_debian_root() {
-    local venv=$1
-    shift
-    in_debian_root "
-        $venv/bin/python -m pip install -q --disable-pip-version-check pytest
-        $venv/bin/python -m pip install -q --disable-pip-version-check --force-reinstall --no-deps \\
-            --config-settings=cmake.define.ORBALIN_WARNINGS_AS_ERRORS=ON /src
-        cd \$(mktemp -d)
-        $venv/bin/python -m pytest -c /src/pyproject.toml --rootdir /src -p no:cacheprovider $* /src/tests -q"
+debian_root_main() {
+    local command=${1-}
+    shift || true
+    case $command in
+        need) need_debian_root "$@" ;;
+        copy-checkout) copy_checkout_into_debian_root "$@" ;;
+        venv) make_debian_root_venv "$@" ;;
+        freethreaded-python) need_freethreaded_python >&2 && echo "$freethreaded_python" ;;
+        run)
+            if [ "${1-}" = --scratch ]; then
+                shift
+                in_debian_root_scratch "$@"
+            else
+                in_debian_root "$@"
+            fi
+            ;;
+        *) sed -n '5,12p' "${BASH_SOURCE[0]}" >&2; return 2 ;;
+    esac
 }
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    set -euo pipefail
+    debian_root_main "$@"
+fi
