@@ -1,7 +1,7 @@
 """Reference and memory-block leaks, measured where they can be seen.
 
 Needs a debug interpreter (sys.gettotalrefcount); skipped elsewhere, except
-when ORBALIN_REQUIRE_LEAK_LOOP is set (as `tools/check refleaks` does): then a
+when ORBALIN_REQUIRE_LEAK_LOOP is set (as `nox -s refleaks` does): then a
 release interpreter is a failure, so the check cannot pass without measuring. Every
 public operation and every failure path (calls.every_call: each accepted call,
 each row of the calling-rules table, the json failures) runs thousands of

@@ -1,4 +1,4 @@
-"""Checked by mypy --strict against the installed stubs (tools/check stubs),
+"""Checked by mypy --strict against the installed stubs (nox -s stubs),
 never run: each line says what a type checker must accept or infer."""
 
 from typing import TYPE_CHECKING
