@@ -58,9 +58,6 @@ private:
 template <class Object = PyObject>
 class ProcessSlot : private ProcessSlotChain {
 public:
-    // The stored object (borrowed), or null while the slot is empty.
-    [[nodiscard]] Object* get() const noexcept { return static_cast<Object*>(stored_.load(std::memory_order_acquire)); }
-
     // The stored object (borrowed). While the slot is empty, `create()` makes
     // one (a new reference, or null when an interpreter call failed) and
     // publishes it; a filler that lost the race drops its own object and
@@ -80,6 +77,9 @@ public:
     }
 
 private:
+    // The stored object (borrowed), or null while the slot is empty.
+    [[nodiscard]] Object* get() const noexcept { return static_cast<Object*>(stored_.load(std::memory_order_acquire)); }
+
     // Stores `created` (a new reference, taken over) unless the slot is filled
     // already; returns the object that is stored now, borrowed.
     Object* publish(Object* created) {
