@@ -208,7 +208,7 @@ void* call_into_the_module(void* /*unused*/) {
     } mark{test.unwound};
     PyGILState_Ensure();
     guarded([&]() -> PyObject* {
-        const OwnedRef held = OwnedRef::borrow(test.held_in_module);
+        const OwnedRef held = OwnedRef::new_ref(test.held_in_module);
         (void)double_argument(test.argument, "tol");
         return nullptr;
     });
@@ -230,7 +230,7 @@ void end_a_thread_inside_a_callback(EndOfThread how) {
                                      "argument = EndsThread()\n",
                                      Py_file_input, names.get(), names.get()));
     ASSERT_TRUE(made);
-    const OwnedRef argument = OwnedRef::borrow(PyDict_GetItemString(names.get(), "argument"));
+    const OwnedRef argument = OwnedRef::new_ref(PyDict_GetItemString(names.get(), "argument"));
     const OwnedRef held = OwnedRef::steal(PyList_New(0));
     ASSERT_TRUE(argument && held);
     const Py_ssize_t references_before = Py_REFCNT(held.get());

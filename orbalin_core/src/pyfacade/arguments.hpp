@@ -1,4 +1,5 @@
-// Matching call arguments to parameters, with the interpreter's own wording.
+// Matching call arguments to parameters, with the interpreter's own wording,
+// and the order of work of a call with one parameter.
 #pragma once
 
 #include <Python.h>
@@ -27,6 +28,40 @@ struct OneParameter {
         return args[0];
     }
     return match_other_calls(parameter, args, nargsf, kwnames);
+}
+
+// The order of work of every call with one parameter, in one place: match
+// the argument, take the receiver with `receive()` (a method checks and holds
+// its receiver there), convert the argument with
+// `convert(argument, name) -> std::optional<T>`, then return
+// `body(receiver, converted argument)`. The first failure ends the call with
+// its exception.
+template <class Receive, class Convert, class Body>
+PyObject* call_with_one_argument(const OneParameter& parameter, PyObject* const* args, Py_ssize_t nargsf,
+                                 PyObject* kwnames, Receive receive, Convert convert, Body body) {
+    PyObject* argument = match_one_argument(parameter, args, nargsf, kwnames);
+    if (argument == nullptr) {
+        return nullptr;
+    }
+    const auto receiver = receive();
+    if (!receiver) {
+        return nullptr;
+    }
+    const auto converted = convert(argument, parameter.name);
+    if (!converted) {
+        return nullptr;
+    }
+    return body(receiver, *converted);
+}
+
+// The same for a module function, which has no receiver:
+// `body(converted argument)`.
+template <class Convert, class Body>
+PyObject* call_with_one_argument(const OneParameter& parameter, PyObject* const* args, Py_ssize_t nargsf,
+                                 PyObject* kwnames, Convert convert, Body body) {
+    return call_with_one_argument(
+        parameter, args, nargsf, kwnames, [] { return true; }, convert,
+        [&body](bool /*no_receiver*/, const auto& argument) { return body(argument); });
 }
 
 // Matches a constructor call (positional tuple, keyword dict) against an

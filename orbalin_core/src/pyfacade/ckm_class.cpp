@@ -1,11 +1,12 @@
-#include "pyfacade/ckm_class.hpp"
-
+// PyCKMMatrix: the mixing matrix, held by value; made only by from_topology().
 #include <string>
 
 #include "ckm/ckm_matrix.hpp"
 #include "pyfacade/arguments.hpp"
 #include "pyfacade/compat.hpp"
 #include "pyfacade/conversion.hpp"
+#include "pyfacade/method_cast.hpp"
+#include "pyfacade/module_types.hpp"
 #include "pyfacade/wrapper_class.hpp"
 
 namespace orbalin::pyfacade {
@@ -13,14 +14,8 @@ namespace {
 
 struct CKMMatrixTraits {
     using Native = ckm::CKMMatrix;
-    static constexpr const char* name = "PyCKMMatrix";
-    static constexpr const char* dotted_name = "builtins.PyCKMMatrix";
-    static constexpr const char* doc = "Python wrapper for [`CKMMatrix`].";  // no constructor, no signature
-
-    static PyMethodDef* methods() noexcept;
-    static PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-        return refuse_construction(type, args, kwargs);
-    }
+    static constexpr FixedText name{"PyCKMMatrix"};
+    static PyType_Spec definition;
 };
 
 using CKMMatrixClass = WrapperClass<CKMMatrixTraits>;
@@ -58,7 +53,7 @@ PyObject* from_topology(PyObject* /*no_class*/, PyObject* /*no_args*/) {
     });
 }
 
-constexpr OneParameter tol_parameter{"PyCKMMatrix.is_unitary()", "tol"};
+constexpr OneParameter tol_parameter{CKMMatrixClass::method_name<"is_unitary">.c_str(), "tol"};
 
 PyObject* is_unitary(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
@@ -78,7 +73,7 @@ PyObject* jarlskog(PyObject* self, PyObject* /*unused*/) {
     });
 }
 
-PyMethodDef methods_table[] = {
+PyMethodDef methods[] = {
     {"from_topology", from_topology, METH_STATIC | METH_NOARGS,
      "from_topology()\n--\n\nBuild the CKM matrix from the underlying topology."},
     {"is_unitary", as_method(is_unitary), METH_FASTCALL | METH_KEYWORDS,
@@ -87,9 +82,21 @@ PyMethodDef methods_table[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyMethodDef* CKMMatrixTraits::methods() noexcept {
-    return methods_table;
-}
+PyType_Slot slots[] = {
+    {Py_tp_doc, as_slot("Python wrapper for [`CKMMatrix`].")},  // no constructor, no signature
+    {Py_tp_new, as_slot(&refuse_construction)},
+    {Py_tp_dealloc, as_slot(&CKMMatrixClass::dealloc)},
+    {Py_tp_methods, methods},
+    {0, nullptr},
+};
+
+PyType_Spec CKMMatrixTraits::definition{
+    .name = CKMMatrixClass::dotted_name.c_str(),
+    .basicsize = CKMMatrixClass::basic_size,
+    .itemsize = 0,
+    .flags = wrapper_type_flags,
+    .slots = slots,
+};
 
 }  // namespace
 

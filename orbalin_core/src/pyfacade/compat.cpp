@@ -23,7 +23,7 @@ OwnedRef stored_name(PyTypeObject* type, bool qualified) {
         auto* heap_type = reinterpret_cast<PyHeapTypeObject*>(type);
         PyObject* stored = qualified ? heap_type->ht_qualname : heap_type->ht_name;
         if (stored != nullptr && PyUnicode_Check(stored)) {
-            return OwnedRef::borrow(stored);
+            return OwnedRef::new_ref(stored);
         }
     }
     return last_part_of_tp_name(type);

@@ -5,7 +5,6 @@
 #include "pyfacade/arguments.hpp"
 #include "pyfacade/conversion.hpp"
 #include "pyfacade/failure.hpp"
-#include "pyfacade/method_cast.hpp"
 #include "pyfacade/module_functions.hpp"
 #include "pyfacade/name_list.hpp"
 #include "pyfacade/owned_ref.hpp"
@@ -45,51 +44,32 @@ PyObject* parse_with_json_loads(std::string_view text) {
     return parsed;
 }
 
-PyObject* py_get_constant(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded([&]() -> PyObject* {
-        PyObject* argument = match_one_argument(name_parameter, args, nargsf, kwnames);
-        if (argument == nullptr) {
+// The datasheet of the constant `name`, as json.loads makes it of the JSON text.
+PyObject* datasheet(std::string_view name) {
+    if (name.empty()) {
+        return fail_check("py_get_constant: name must be non-empty");
+    }
+    jsontext::TextBuffer text;  // on the stack: a datasheet fits inline
+    {
+        // The registry and the record copy live only for this block.
+        const auto found = formulas::FormulasRegistry::new_seeded().get(name);
+        if (!found) {
+            return raise_registry_error(found.error());
+        }
+        if (auto error = formulas::write_datasheet(found.value(), text)) {
+            PyErr_SetString(PyExc_ValueError, error->message.c_str());
             return nullptr;
         }
-        const auto name = text_argument(argument, name_parameter.name);
-        if (!name) {
-            return nullptr;
-        }
-        if (name->empty()) {
-            return fail_check("py_get_constant: name must be non-empty");
-        }
-        jsontext::TextBuffer text;  // on the stack: a datasheet fits inline
-        {
-            // The registry and the record copy live only for this block.
-            const auto found = formulas::FormulasRegistry::new_seeded().get(*name);
-            if (!found) {
-                return raise_registry_error(found.error());
-            }
-            if (auto error = formulas::write_datasheet(found.value(), text)) {
-                PyErr_SetString(PyExc_ValueError, error->message.c_str());
-                return nullptr;
-            }
-        }
-        return parse_with_json_loads(text.view());
-    });
+    }
+    return parse_with_json_loads(text.view());
 }
-
-PyMethodDef get_constant_def{
-    "py_get_constant",
-    as_method(py_get_constant),
-    METH_FASTCALL | METH_KEYWORDS,
-    "py_get_constant(name)\n--\n\n"
-    "Accelerated twin of `tessellarch.Get` for the constants branch.\n\n"
-    "Returns a JSON-serialised dict with `name`, `value`, `units`,\n"
-    "`uncertainty`, and `status` fields \xe2\x80\x94 matching the Python constant\n"
-    "datasheet schema so callers don't need to branch.\n\n"
-    "Raises `PyKeyError` when `name` is not in the registry.",
-};
 
 }  // namespace
 
-PyMethodDef* get_constant_entry() noexcept {
-    return &get_constant_def;
+PyObject* py_get_constant(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        return call_with_one_argument(name_parameter, args, nargsf, kwnames, text_argument, datasheet);
+    });
 }
 
 }  // namespace orbalin::pyfacade

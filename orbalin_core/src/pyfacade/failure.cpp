@@ -81,15 +81,10 @@ void chain_to_raised(OwnedRef earlier, Chain how) {
 }  // namespace
 
 PyObject* internal_failure_class() {
-    if (PyObject* stored = internal_failure.get()) {
-        return stored;
-    }
-    PyObject* created = PyErr_NewExceptionWithDoc("tessellarch._orbalin_core.InternalFailure", internal_failure_doc,
-                                                  PyExc_BaseException, nullptr);
-    if (created == nullptr) {
-        return ensure_error_set();
-    }
-    return internal_failure.publish(created);
+    return internal_failure.get_or_create([] {
+        return PyErr_NewExceptionWithDoc("tessellarch._orbalin_core.InternalFailure", internal_failure_doc,
+                                         PyExc_BaseException, nullptr);
+    });
 }
 
 PyObject* fail_check(std::string_view text, SourceLocation where) {

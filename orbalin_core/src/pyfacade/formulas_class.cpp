@@ -1,8 +1,9 @@
-#include "pyfacade/formulas_class.hpp"
-
+// PyFormulasRegistry: a constants registry built at creation and owned by the instance.
 #include "formulas/formulas_registry.hpp"
 #include "pyfacade/arguments.hpp"
 #include "pyfacade/conversion.hpp"
+#include "pyfacade/method_cast.hpp"
+#include "pyfacade/module_types.hpp"
 #include "pyfacade/registry_errors.hpp"
 #include "pyfacade/version.hpp"
 #include "pyfacade/wrapper_class.hpp"
@@ -12,23 +13,13 @@ namespace {
 
 struct FormulasRegistryTraits {
     using Native = formulas::FormulasRegistry;
-    static constexpr const char* name = "PyFormulasRegistry";
-    static constexpr const char* dotted_name = "builtins.PyFormulasRegistry";
-    static constexpr const char* doc = "PyFormulasRegistry()\n--\n\nPython wrapper for [`FormulasRegistry`].";
-
-    static PyMethodDef* methods() noexcept;
-    static PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs);
-    static std::uint64_t length(const Native& registry) { return registry.len(); }
+    static constexpr FixedText name{"PyFormulasRegistry"};
+    static PyType_Spec definition;
 };
 
 using FormulasRegistryClass = WrapperClass<FormulasRegistryTraits>;
 
-PyObject* FormulasRegistryTraits::construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-    return FormulasRegistryClass::construct_without_arguments("PyFormulasRegistry.__new__()", type, args, kwargs,
-                                                              [] { return formulas::FormulasRegistry::new_seeded(); });
-}
-
-constexpr OneParameter get_parameter{"PyFormulasRegistry.get()", "name"};
+constexpr OneParameter get_parameter{FormulasRegistryClass::method_name<"get">.c_str(), "name"};
 
 PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
@@ -48,16 +39,29 @@ PyObject* version(PyObject* /*no_class*/, PyObject* /*no_args*/) {
     return PyUnicode_FromStringAndSize(version_text.data(), static_cast<Py_ssize_t>(version_text.size()));
 }
 
-PyMethodDef methods_table[] = {
+PyMethodDef methods[] = {
     {"get", as_method(get), METH_FASTCALL | METH_KEYWORDS,
      "get($self, name)\n--\n\nRetrieve the numeric value for `name`."},
     {"version", version, METH_STATIC | METH_NOARGS, "version()\n--\n\nLibrary-version round-trip helper."},
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyMethodDef* FormulasRegistryTraits::methods() noexcept {
-    return methods_table;
-}
+PyType_Slot slots[] = {
+    {Py_tp_doc, as_slot("PyFormulasRegistry()\n--\n\nPython wrapper for [`FormulasRegistry`].")},
+    {Py_tp_new, as_slot(&FormulasRegistryClass::construct_without_arguments<&formulas::FormulasRegistry::new_seeded>)},
+    {Py_tp_dealloc, as_slot(&FormulasRegistryClass::dealloc)},
+    {Py_tp_methods, methods},
+    {Py_mp_length, as_slot(&FormulasRegistryClass::length<&formulas::FormulasRegistry::len>)},
+    {0, nullptr},
+};
+
+PyType_Spec FormulasRegistryTraits::definition{
+    .name = FormulasRegistryClass::dotted_name.c_str(),
+    .basicsize = FormulasRegistryClass::basic_size,
+    .itemsize = 0,
+    .flags = wrapper_type_flags,
+    .slots = slots,
+};
 
 }  // namespace
 

@@ -16,29 +16,27 @@
 #include <atomic>
 #include <cstdint>
 
-#include "pyfacade/ckm_class.hpp"
 #include "pyfacade/failure.hpp"
-#include "pyfacade/formulas_class.hpp"
 #include "pyfacade/module_entries.hpp"
 #include "pyfacade/module_functions.hpp"
+#include "pyfacade/module_types.hpp"
 #include "pyfacade/owned_ref.hpp"
 #include "pyfacade/process_slot.hpp"
-#include "pyfacade/quarks_class.hpp"
 #include "pyfacade/version.hpp"
 
 namespace orbalin::pyfacade {
 namespace {
 
 PyModuleDef module_definition{
-    PyModuleDef_HEAD_INIT,
-    "_orbalin_core",
-    "Entry point of the orbalin_core native binding layer. Wired as `tessellarch._orbalin_core`.",
-    0,        // no per-module state
-    nullptr,  // functions are attached by the body, bound to the module
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
+    .m_base = PyModuleDef_HEAD_INIT,
+    .m_name = "_orbalin_core",
+    .m_doc = "Entry point of the orbalin_core native binding layer. Wired as `tessellarch._orbalin_core`.",
+    .m_size = 0,           // no per-module state
+    .m_methods = nullptr,  // functions are attached by the body, bound to the module, after the classes
+    .m_slots = nullptr,    // single-phase initialisation
+    .m_traverse = nullptr,
+    .m_clear = nullptr,
+    .m_free = nullptr,
 };
 
 // The interpreter that first imported the module; -1 until then.
@@ -60,12 +58,17 @@ bool add_class(PyObject* module, PyTypeObject* type) {
 }
 
 bool run_module_body(PyObject* module) {
-    // The order of these steps is the order of the namespace and of __all__.
-    const bool added = add_class(module, formulas_registry_type()) && add_class(module, quark_registry_type()) &&
-                       add_class(module, ckm_matrix_type()) && add_function(module, list_constants_entry()) &&
-                       add_function(module, list_quarks_entry()) && add_function(module, get_constant_entry());
-    if (!added) {
-        return false;
+    // The classes, the functions, then __version__: the order of these steps
+    // is the order of the namespace and of __all__.
+    for (const TypeGetter type : module_types) {
+        if (!add_class(module, type())) {
+            return false;
+        }
+    }
+    for (PyMethodDef& entry : module_functions()) {
+        if (!add_function(module, &entry)) {
+            return false;
+        }
     }
     const OwnedRef version =
         OwnedRef::steal(PyUnicode_FromStringAndSize(version_text.data(), static_cast<Py_ssize_t>(version_text.size())));
@@ -119,13 +122,8 @@ bool claim_interpreter() {
     return false;
 }
 
-PyObject* initialise() {
-    if (!claim_interpreter()) {
-        return nullptr;
-    }
-    if (PyObject* stored = cached_module.get()) {
-        return Py_NewRef(stored);
-    }
+// The module, made and filled; a new reference, or null with an error set.
+PyObject* create_module() {
     OwnedRef module = OwnedRef::steal(PyModule_Create2(&module_definition, PYTHON_API_VERSION));
     if (!module) {
         return ensure_error_set();
@@ -142,9 +140,18 @@ PyObject* initialise() {
     if (!run_module_body(module.get())) {
         return nullptr;  // `module` is released; the next import starts afresh
     }
-    // The cache takes a reference of its own; if another thread's module was
-    // cached first, that one is returned and ours is released.
-    return Py_NewRef(cached_module.publish(Py_NewRef(module.get())));
+    return module.release();
+}
+
+PyObject* initialise() {
+    if (!claim_interpreter()) {
+        return nullptr;
+    }
+    // The cache keeps the module's reference for the process; if another
+    // thread's module was cached first, that one is returned and ours is
+    // released. The importer gets a reference of its own.
+    PyObject* module = cached_module.get_or_create(create_module);
+    return module == nullptr ? nullptr : Py_NewRef(module);
 }
 
 }  // namespace

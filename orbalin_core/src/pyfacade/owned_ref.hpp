@@ -8,7 +8,7 @@
 //    when ownership passes on (returned to the interpreter, stored in a list
 //    slot or a process-lifetime static).
 //  * To keep a borrowed object alive past the point where its lender could drop
-//    it, take a reference of your own with `OwnedRef::borrow`.
+//    it, take a reference of your own with `OwnedRef::new_ref` (as Py_NewRef).
 // So every reference count the module changes has exactly one owner in scope.
 //
 // Releasing a reference can run Python code (a __del__), and Python code can
@@ -34,8 +34,8 @@ public:
     // Takes over a new reference (may be null: the call failed).
     [[nodiscard]] static OwnedRef steal(PyObject* new_reference) noexcept { return OwnedRef(new_reference); }
 
-    // Takes a reference of its own to a borrowed object (may be null).
-    [[nodiscard]] static OwnedRef borrow(PyObject* borrowed) noexcept {
+    // Takes a new reference of its own to a borrowed object (may be null).
+    [[nodiscard]] static OwnedRef new_ref(PyObject* borrowed) noexcept {
         Py_XINCREF(borrowed);
         return OwnedRef(borrowed);
     }

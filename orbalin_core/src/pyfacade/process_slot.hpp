@@ -20,6 +20,8 @@
 
 #include <atomic>
 
+#include "pyfacade/failure.hpp"
+
 namespace orbalin::pyfacade {
 
 // Every slot of the process, chained at load time so that all can be forgotten
@@ -56,6 +58,25 @@ private:
 template <class Object = PyObject>
 class ProcessSlot : private ProcessSlotChain {
 public:
+    // The stored object (borrowed). While the slot is empty, `create()` makes
+    // one (a new reference, or null when an interpreter call failed) and
+    // publishes it; a filler that lost the race drops its own object and
+    // returns the winner's. Null with an error set when `create()` fails;
+    // the slot stays empty then, and the next call tries again.
+    template <class Create>
+    Object* get_or_create(Create create) {
+        if (Object* stored = get()) {
+            return stored;
+        }
+        Object* created = create();
+        if (created == nullptr) {
+            ensure_error_set();
+            return nullptr;
+        }
+        return publish(created);
+    }
+
+private:
     // The stored object (borrowed), or null while the slot is empty.
     [[nodiscard]] Object* get() const noexcept { return static_cast<Object*>(stored_.load(std::memory_order_acquire)); }
 

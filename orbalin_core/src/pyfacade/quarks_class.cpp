@@ -1,9 +1,6 @@
-// PyQuarkRegistry (an empty registry owned by the instance) and py_list_quarks.
-#include "pyfacade/quarks_class.hpp"
-
-#include "pyfacade/arguments.hpp"
-#include "pyfacade/module_functions.hpp"
-#include "pyfacade/name_list.hpp"
+// PyQuarkRegistry: an (empty) quark registry owned by the instance.
+#include "pyfacade/method_cast.hpp"
+#include "pyfacade/module_types.hpp"
 #include "pyfacade/wrapper_class.hpp"
 #include "quarks/quark_registry.hpp"
 
@@ -12,43 +9,32 @@ namespace {
 
 struct QuarkRegistryTraits {
     using Native = quarks::QuarkRegistry;
-    static constexpr const char* name = "PyQuarkRegistry";
-    static constexpr const char* dotted_name = "builtins.PyQuarkRegistry";
-    static constexpr const char* doc = "PyQuarkRegistry()\n--\n\nPython wrapper for [`QuarkRegistry`].";
-
-    static PyMethodDef* methods() noexcept { return nullptr; }
-    static PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs);
-    static std::uint64_t length(const Native& registry) { return registry.len(); }
+    static constexpr FixedText name{"PyQuarkRegistry"};
+    static PyType_Spec definition;
 };
 
 using QuarkRegistryClass = WrapperClass<QuarkRegistryTraits>;
 
-PyObject* QuarkRegistryTraits::construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-    return QuarkRegistryClass::construct_without_arguments("PyQuarkRegistry.__new__()", type, args, kwargs,
-                                                           [] { return quarks::QuarkRegistry::new_empty(); });
-}
+PyType_Slot slots[] = {
+    {Py_tp_doc, as_slot("PyQuarkRegistry()\n--\n\nPython wrapper for [`QuarkRegistry`].")},
+    {Py_tp_new, as_slot(&QuarkRegistryClass::construct_without_arguments<&quarks::QuarkRegistry::new_empty>)},
+    {Py_tp_dealloc, as_slot(&QuarkRegistryClass::dealloc)},
+    {Py_mp_length, as_slot(&QuarkRegistryClass::length<&quarks::QuarkRegistry::len>)},
+    {0, nullptr},
+};
 
-PyObject* py_list_quarks(PyObject* /*module*/, PyObject* /*unused*/) {
-    return names_of_fresh_registry([] { return quarks::QuarkRegistry::standard_model(); });
-}
-
-PyMethodDef list_quarks_def{
-    "py_list_quarks",
-    py_list_quarks,
-    METH_NOARGS,
-    "py_list_quarks()\n--\n\n"
-    "Accelerated twin of `tessellarch.list_quarks`.\n\n"
-    "Returns all SM quark names from the QuarkRegistry.",
+PyType_Spec QuarkRegistryTraits::definition{
+    .name = QuarkRegistryClass::dotted_name.c_str(),
+    .basicsize = QuarkRegistryClass::basic_size,
+    .itemsize = 0,
+    .flags = wrapper_type_flags,
+    .slots = slots,
 };
 
 }  // namespace
 
 PyTypeObject* quark_registry_type() {
     return QuarkRegistryClass::type();
-}
-
-PyMethodDef* list_quarks_entry() noexcept {
-    return &list_quarks_def;
 }
 
 }  // namespace orbalin::pyfacade

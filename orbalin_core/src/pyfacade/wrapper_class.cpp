@@ -15,12 +15,4 @@ PyObject* refuse_construction(PyTypeObject* type, PyObject* /*args*/, PyObject* 
     return nullptr;
 }
 
-PyObject* create_heap_type(PyType_Spec* definition) {
-    PyObject* created = PyType_FromSpec(definition);
-    if (created == nullptr) {
-        return ensure_error_set();
-    }
-    return created;
-}
-
 }  // namespace orbalin::pyfacade

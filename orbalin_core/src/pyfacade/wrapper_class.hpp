@@ -1,50 +1,40 @@
-// What the three wrapper classes share: a heap type made with PyType_FromSpec,
-// instances that own one native value, the receiver check and the length.
+// What the three wrapper classes share: instances that own one native value,
+// and the rules their slot tables point at (dealloc, the length, the receiver
+// check, the constructor's argument matching), each written once here.
 //
-// A class is described by a traits struct:
-//
-//   struct Traits {
-//       using Native = ...;                        // the wrapped value
-//       static constexpr const char* name;         // "PyFormulasRegistry"
-//       static constexpr const char* dotted_name;  // "builtins.PyFormulasRegistry"
-//       static constexpr const char* doc;          // "Name()\n--\n\n..." or prose
-//       static PyMethodDef* methods() noexcept;    // null-terminated, or nullptr
-//       static PyObject* construct(PyTypeObject*, PyObject*, PyObject*);  // tp_new
-//       // Optional: static std::uint64_t length(const Native&);
-//   };
-//
-// Types get Py_TPFLAGS_DEFAULT and Py_TPFLAGS_IMMUTABLETYPE and nothing else:
-// no subclassing, no __dict__, no weak references, no cyclic GC (a native
-// value holds no Python object). Immutable, because a replaced `__new__` could
-// make instances whose native value was never constructed, and a reassigned
-// `__class__` could make one class's value be read as another's.
+// A traits struct ties a class to these rules: `Native`, the wrapped value;
+// `name`, the class name as a FixedText, from which every other name of the
+// class is made; and `definition`, the type description. Each class's .cpp
+// defines that description and its static slot table, with named fields, as
+// CPython's own modules do.
 #pragma once
 
 #include <Python.h>
 
 #include <cstdint>
+#include <functional>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "pyfacade/arguments.hpp"
 #include "pyfacade/conversion.hpp"
 #include "pyfacade/failure.hpp"
-#include "pyfacade/method_cast.hpp"
+#include "pyfacade/fixed_text.hpp"
 #include "pyfacade/owned_ref.hpp"
 #include "pyfacade/process_slot.hpp"
 
 namespace orbalin::pyfacade {
 
+// The flags of every wrapper type, and nothing else: no subclassing, no
+// __dict__, no weak references, no cyclic GC (a native value holds no Python
+// object). Immutable, because a replaced `__new__` could make instances whose
+// native value was never constructed, and a reassigned `__class__` could make
+// one class's value be read as another's.
+inline constexpr unsigned int wrapper_type_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE;
+
 // tp_new of a class without a constructor: refuses every call.
 PyObject* refuse_construction(PyTypeObject* type, PyObject* args, PyObject* kwargs);
-
-// Creates a heap type from its `definition`. New reference or null.
-PyObject* create_heap_type(PyType_Spec* definition);
-
-template <class Traits>
-concept HasLength = requires(const typename Traits::Native& value) {
-    { Traits::length(value) } -> std::same_as<std::uint64_t>;
-};
 
 template <class Traits>
 class WrapperClass {
@@ -55,36 +45,23 @@ public:
         PyObject_HEAD Native value;
     };
 
-    // The type object, created on first use and kept for the process.
-    // Borrowed; null with an error set when it cannot be created.
+    // For the type description: the instance size, and the dotted name that
+    // puts the class in builtins.
+    static constexpr int basic_size = static_cast<int>(sizeof(Object));
+    static constexpr auto dotted_name = join(FixedText{"builtins."}, Traits::name);
+
+    // How messages name the constructor and the methods: "<name>.__new__()",
+    // "<name>.<method>()".
+    static constexpr auto constructor_name = join(Traits::name, FixedText{".__new__()"});
+    template <FixedText Method>
+    static constexpr auto method_name = join(Traits::name, FixedText{"."}, Method, FixedText{"()"});
+
+    // The type object, created from the class's description on first use and
+    // kept for the process. Borrowed; null with an error set when it cannot
+    // be created.
     static PyTypeObject* type() {
-        if (PyTypeObject* stored = type_.get()) {
-            return stored;
-        }
-        PyType_Slot slots[] = {
-            {Py_tp_base, &PyBaseObject_Type},
-            {Py_tp_dealloc, reinterpret_cast<void*>(&dealloc)},
-            {Py_tp_doc, const_cast<char*>(Traits::doc)},
-            {Py_tp_new, reinterpret_cast<void*>(&Traits::construct)},
-            {Traits::methods() != nullptr ? Py_tp_methods : 0, Traits::methods()},
-            {HasLength<Traits> ? Py_mp_length : 0, length_slot()},
-            {0, nullptr},
-        };
-        // Drop the unused optional slots: the list ends at the first zero.
-        PyType_Slot* end = slots;
-        for (const PyType_Slot& slot : slots) {
-            if (slot.slot != 0) {
-                *end++ = slot;
-            }
-        }
-        *end = {0, nullptr};
-        PyType_Spec definition{Traits::dotted_name, static_cast<int>(sizeof(Object)), 0,
-                               Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots};
-        PyObject* created = create_heap_type(&definition);
-        if (created == nullptr) {
-            return nullptr;
-        }
-        return type_.publish(reinterpret_cast<PyTypeObject*>(created));
+        return type_.get_or_create(
+            [] { return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&Traits::definition)); });
     }
 
     // A new instance of `type` owning `value`; null with the allocation error
@@ -117,50 +94,39 @@ public:
             return {};
         }
         if (Py_TYPE(self) != expected && PyType_IsSubtype(Py_TYPE(self), expected) == 0) {
-            raise_cannot_convert(self, Traits::name);
+            raise_cannot_convert(self, Traits::name.c_str());
             return {};
         }
-        return {OwnedRef::borrow(self), &reinterpret_cast<Object*>(self)->value};
+        return {OwnedRef::new_ref(self), &reinterpret_cast<Object*>(self)->value};
     }
 
-    // tp_new of a class whose constructor takes no arguments: refuses any
-    // argument with the messages of `full_name`, then wraps what `make()`
-    // builds. No C++ exception escapes.
-    template <class Make>
-    static PyObject* construct_without_arguments(const char* full_name, PyTypeObject* type, PyObject* args,
-                                                 PyObject* kwargs, Make make) {
-        return guarded([&]() -> PyObject* {
-            if (!match_no_arguments(full_name, args, kwargs)) {
-                return nullptr;
-            }
-            return wrap(type, make());
-        });
-    }
-
-    // The order of work of an instance method with one parameter, in one
-    // place: match the argument, check (and hold) the receiver, convert the
-    // argument with `convert(argument, name) -> std::optional<T>`, then
-    // return `body(native value, converted argument)`. The first failure ends
-    // the call with its exception.
+    // An instance method with one parameter: the order of work of every
+    // one-argument call (arguments.hpp), with the receiver checked and held
+    // between matching and conversion; `body(native value, converted
+    // argument)`.
     template <class Convert, class Body>
     static PyObject* call_with_one_argument(const OneParameter& parameter, PyObject* self, PyObject* const* args,
                                             Py_ssize_t nargsf, PyObject* kwnames, Convert convert, Body body) {
-        PyObject* argument = match_one_argument(parameter, args, nargsf, kwnames);
-        if (argument == nullptr) {
-            return nullptr;
-        }
-        const Receiver held = receiver(self);
-        if (!held) {
-            return nullptr;
-        }
-        const auto converted = convert(argument, parameter.name);
-        if (!converted) {
-            return nullptr;
-        }
-        return body(*held.value, *converted);
+        return pyfacade::call_with_one_argument(
+            parameter, args, nargsf, kwnames, [self] { return receiver(self); }, convert,
+            [&body](const Receiver& held, const auto& argument) { return body(*held.value, argument); });
     }
 
-private:
+    // The slot functions of the tables.
+
+    // tp_new of a class whose constructor takes no arguments: refuses any
+    // argument with the messages of "<name>.__new__()", then wraps what
+    // `Make()` builds. No C++ exception escapes.
+    template <auto Make>
+    static PyObject* construct_without_arguments(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+        return guarded([&]() -> PyObject* {
+            if (!match_no_arguments(constructor_name.c_str(), args, kwargs)) {
+                return nullptr;
+            }
+            return wrap(type, Make());
+        });
+    }
+
     static void dealloc(PyObject* self) {
         PyTypeObject* type = Py_TYPE(self);
         reinterpret_cast<Object*>(self)->value.~Native();
@@ -169,21 +135,16 @@ private:
         Py_DECREF(type);  // an instance of a heap type holds a reference to its type
     }
 
-    static void* length_slot() noexcept {
-        if constexpr (HasLength<Traits>) {
-            return reinterpret_cast<void*>(&length);
-        } else {
-            return nullptr;
-        }
-    }
-
-    static Py_ssize_t length(PyObject* self) requires HasLength<Traits> {
+    // mp_length: what `Count` (a member of Native returning std::uint64_t)
+    // says, as a Py_ssize_t; OverflowError beyond its range.
+    template <auto Count>
+    static Py_ssize_t length(PyObject* self) {
         return guarded([self]() -> Py_ssize_t {
             const Receiver held = receiver(self);
             if (!held) {
                 return -1;
             }
-            const std::uint64_t count = Traits::length(*held.value);
+            const std::uint64_t count = std::invoke(Count, *held.value);
             if (count > static_cast<std::uint64_t>(PY_SSIZE_T_MAX)) {
                 PyErr_SetNone(PyExc_OverflowError);
                 return -1;
@@ -192,6 +153,7 @@ private:
         });
     }
 
+private:
     static inline ProcessSlot<PyTypeObject> type_;
 };
 
