@@ -59,10 +59,10 @@ make_root() {
         { tail -n 20 "$dir.apt.log"; return 1; }
 }
 
-# copy_tools_into_root <root>: the checkout's tests and tools at /src, fresh
-# each time, for the scripts run there.
+# copy_tools_into_root <root>: the checkout's tools and what the suite reads
+# (tests/, pyproject.toml, README.md) at /src, fresh each time.
 copy_tools_into_root() {
     rm -rf "$1/src"
     mkdir -p "$1/src"
-    cp -r "$root/tools" "$root/tests" "$root/pyproject.toml" "$1/src/"
+    cp -r "$root/tools" "$root/tests" "$root/pyproject.toml" "$root/README.md" "$1/src/"
 }
