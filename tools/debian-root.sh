@@ -15,8 +15,9 @@
 #
 # Made once with `debootstrap --variant=minbase` and reused; packages are
 # added with apt-get inside it. Commands run there with chroot and a cleared
-# environment; nothing is mounted into the root, so deleting build/ can never
-# reach the host's /proc or /dev. Scripts that run inside it are files under
+# environment. Nothing is mounted into the root but /proc, and that only while
+# tools/build-wheels compiles there with zig; removing the root never crosses
+# into another file system. Scripts that run inside it are files under
 # tools/in-debian-root, copied in.
 
 # shellcheck source=tools/lib.sh
@@ -65,7 +66,7 @@ need_debian_root() {
     need_debian_packages debootstrap
     if [ ! -f "$debian_root/.complete" ]; then
         say "making a minimal Debian unstable root in $debian_root"
-        rm -rf "$debian_root"
+        rm -rf --one-file-system "$debian_root"  # never into a /proc left mounted there
         mkdir -p "$(dirname "$debian_root")"  # its log lies beside it
         debootstrap --variant=minbase --include=ca-certificates unstable "$debian_root" "$debian_mirror" \
             >"$debian_root.log" 2>&1 || { tail -n 20 "$debian_root.log"; return 1; }

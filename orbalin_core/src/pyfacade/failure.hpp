@@ -20,6 +20,7 @@
 
 #include <Python.h>
 
+#include <exception>
 #include <string_view>
 #include <type_traits>
 
@@ -76,7 +77,16 @@ template <class Body>
 auto guarded(Body&& body, SourceLocation where = SourceLocation::current()) -> decltype(body()) {
     try {
         return body();
-    } catch (...) {
+    }
+#if defined(_LIBCPP_VERSION)
+    // With libc++ (the wheels are built with it) a catch-all also enters for
+    // glibc's forced unwind, but rethrowing it from there starts a new search
+    // that finds no handler and terminates. So the forced unwind is not caught
+    // at all; everything the module itself throws is a std::exception.
+    catch (const std::exception&) {
+#else
+    catch (...) {
+#endif
         set_error_from_current_exception(where);  // rethrows a forced unwind
         return failure_result<decltype(body())>();
     }
