@@ -42,20 +42,16 @@ host_ca_bundle() {
     [ -f "$bundle" ] && echo "$bundle"
 }
 
-# in_debian_root <command...>: run from / (or from $debian_root_cwd).
+# in_debian_root <command...>: in_root (tools/lib.sh) for this root.
 in_debian_root() {
-    local ca_env=()
-    [ -f "$debian_root/etc/host-ca-bundle.crt" ] && ca_env=(PIP_CERT=/etc/host-ca-bundle.crt)
-    chroot "$debian_root" /usr/bin/env -i -C "${debian_root_cwd:-/}" \
-        PATH=/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-        DEBIAN_FRONTEND=noninteractive "${ca_env[@]}" "$@"
+    in_root "$debian_root" "$@"
 }
 
 # in_debian_root_scratch <command...>: from a fresh directory, removed after.
 in_debian_root_scratch() {
     local scratch status=0
     scratch=$(mktemp -d "$debian_root/tmp/scratch.XXXXXX")
-    debian_root_cwd=/tmp/${scratch##*/} in_debian_root "$@" || status=$?
+    in_root_cwd=/tmp/${scratch##*/} in_debian_root "$@" || status=$?
     rm -rf "$scratch"
     return $status
 }

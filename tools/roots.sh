@@ -10,16 +10,6 @@
 
 roots_mirror=${ORBALIN_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 
-# in_root <root> <command> [args...]: the command inside the root, as root,
-# with nothing of the host's environment but the certificate bundle pip needs.
-in_root() {
-    local dir=$1 ca_env=()
-    shift
-    [ -f "$dir/etc/host-ca-bundle.crt" ] && ca_env=(PIP_CERT=/etc/host-ca-bundle.crt)
-    chroot "$dir" /usr/bin/env -i PATH=/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-        DEBIAN_FRONTEND=noninteractive "${ca_env[@]}" "$@"
-}
-
 # make_root <root> <suite> <arch> <packages...>: the root exists and has
 # those packages (installed with apt-get inside it: debootstrap's own resolver
 # misses alternatives among dependencies). A foreign architecture is unpacked
