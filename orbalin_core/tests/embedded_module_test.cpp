@@ -1,6 +1,8 @@
-// The built extension in an application that embeds Python and starts it
-// more than once: each runtime gets a working module, as a first import does,
-// and nothing of a finalized runtime is touched by the next.
+// The built extension in an application that embeds Python: started more
+// than once, each runtime gets a working module, as a first import does, and
+// nothing of a finalized runtime is touched by the next; with subinterpreters,
+// the first interpreter that imports the module has it, whichever that is,
+// and every other one is refused.
 #include <gtest/gtest.h>
 
 #include <Python.h>
@@ -63,6 +65,78 @@ TEST(EmbeddedModule, WorksInEveryRuntimeOfTheProcess) {
         EXPECT_EQ(PyRun_SimpleString(use_the_module.c_str()), 0);  // a failure prints its traceback
         ASSERT_EQ(Py_FinalizeEx(), 0);
     }
+}
+
+// Imports the module from the build tree into the current interpreter.
+const std::string import_the_module =
+    std::string("import sys\nsys.path.insert(0, '") + ORBALIN_EXTENSION_DIR + "')\nimport _orbalin_core as m\n";
+
+const std::string the_module_works = import_the_module + R"(
+assert m.PyFormulasRegistry().get("n_gen") == 3.0
+assert m.py_list_quarks() == ["bottom", "charm", "down", "strange", "top", "up"]
+)";
+
+const std::string the_module_is_refused = R"(
+import sys
+sys.path.insert(0, ')" + std::string(ORBALIN_EXTENSION_DIR) + R"(')
+try:
+    import _orbalin_core
+except ImportError as error:
+    assert str(error) == ("tessellarch._orbalin_core does not support subinterpreters: it can be imported "
+                          "only in the interpreter that imported it first"), str(error)
+else:
+    raise AssertionError("a second interpreter got the module")
+)";
+
+// A subinterpreter as Py_NewInterpreter makes it: with the legacy settings,
+// sharing the main interpreter's GIL, so that a single-phase module such as
+// ours reaches its init function there too.
+class Subinterpreters : public testing::Test {
+protected:
+    void SetUp() override {
+        start_python();
+        main_ = PyThreadState_Get();
+        sub_ = Py_NewInterpreter();
+        ASSERT_NE(sub_, nullptr);
+        PyThreadState_Swap(main_);
+    }
+    void TearDown() override {
+        PyThreadState_Swap(sub_);
+        Py_EndInterpreter(sub_);
+        PyThreadState_Swap(main_);
+        EXPECT_EQ(Py_FinalizeEx(), 0);
+    }
+    // Runs `code` in the subinterpreter (or the main one); 0 when it passed.
+    int in_subinterpreter(const std::string& code) { return run_in(sub_, code); }
+    int in_main(const std::string& code) { return run_in(main_, code); }
+
+private:
+    static int run_in(PyThreadState* interpreter, const std::string& code) {
+        PyThreadState_Swap(interpreter);
+        return PyRun_SimpleString(code.c_str());  // a failure prints its traceback
+    }
+    PyThreadState* main_ = nullptr;
+    PyThreadState* sub_ = nullptr;
+};
+
+TEST_F(Subinterpreters, MainInterpreterFirst) {
+    EXPECT_EQ(in_main(the_module_works), 0);
+    EXPECT_EQ(in_subinterpreter(the_module_is_refused), 0);
+    EXPECT_EQ(in_main(the_module_works), 0);
+}
+
+TEST_F(Subinterpreters, SubinterpreterFirst) {
+#if PY_VERSION_HEX >= 0x030D0000
+    // From 3.13 CPython runs the init function of a single-phase module in
+    // the main interpreter first, whichever interpreter imports it: the main
+    // interpreter is then the first to have it, even here.
+    EXPECT_EQ(in_subinterpreter(the_module_is_refused), 0);
+    EXPECT_EQ(in_main(the_module_works), 0);
+#else
+    EXPECT_EQ(in_subinterpreter(the_module_works), 0);
+    EXPECT_EQ(in_main(the_module_is_refused), 0);
+    EXPECT_EQ(in_subinterpreter(the_module_works), 0);
+#endif
 }
 
 }  // namespace

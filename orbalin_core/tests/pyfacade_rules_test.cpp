@@ -1,8 +1,9 @@
-// The binding layer's failure rules, in an embedded interpreter: no C++
-// exception crosses an entry point, std::bad_alloc becomes MemoryError, any
-// other exception a failed internal check (InternalFailure with its text);
-// a thread that the C runtime ends inside a Python callback unwinds through
-// the module's frames without aborting the process or touching references.
+// The binding layer's failure rules, in an embedded interpreter: native work
+// that throws std::bad_alloc ends in MemoryError, any other std::exception in
+// a failed internal check (InternalFailure with its text), and what is not a
+// std::exception is not caught; a thread that the C runtime ends inside a
+// Python callback unwinds through the module's frames without aborting the
+// process or touching references.
 #include <gtest/gtest.h>
 
 #include <Python.h>
@@ -65,29 +66,37 @@ TEST(FailCheck, WithoutAPendingErrorThereIsNoCause) {
     EXPECT_EQ(PyErr_Occurred(), nullptr);
 }
 
-TEST(Guarded, BadAllocBecomesMemoryError) {
-    PyObject* result = guarded([]() -> PyObject* { throw std::bad_alloc(); });
-    EXPECT_EQ(result, nullptr);
+TEST(RunNative, BadAllocBecomesMemoryError) {
+    const auto result = run_native([]() -> int { throw std::bad_alloc(); });
+    EXPECT_FALSE(result.has_value());
     EXPECT_EQ(take_pending().type, PyExc_MemoryError);
 }
 
-TEST(Guarded, OtherExceptionsAreFailedChecksWithTheirText) {
-    const Py_ssize_t length = guarded([]() -> Py_ssize_t { throw std::runtime_error("shard table broke"); });
-    EXPECT_EQ(length, -1);
+TEST(RunNative, OtherStandardExceptionsAreFailedChecksWithTheirText) {
+    const auto result = run_native([]() -> int { throw std::length_error("record too large to store"); });
+    EXPECT_FALSE(result.has_value());
     const Raised raised = take_pending();
     EXPECT_EQ(raised.type, internal_failure_class());
-    EXPECT_EQ(raised.text, "shard table broke");
+    EXPECT_EQ(raised.text, "record too large to store");
 }
 
-TEST(Guarded, NonStandardExceptionsToo) {
-    EXPECT_EQ(guarded([]() -> PyObject* { throw 42; }), nullptr);
+TEST(RunNative, KeepsTheStartOfALongTextWithoutAllocating) {
+    const std::string long_text(10'000, 'x');
+    EXPECT_FALSE(run_native([&]() -> int { throw std::runtime_error(long_text); }).has_value());
     const Raised raised = take_pending();
     EXPECT_EQ(raised.type, internal_failure_class());
-    EXPECT_EQ(raised.text, "unknown C++ exception");
+    EXPECT_FALSE(raised.text.empty());
+    EXPECT_EQ(raised.text, long_text.substr(0, raised.text.size()));
 }
 
-TEST(Guarded, PassesResultsThrough) {
-    EXPECT_EQ(guarded([]() -> Py_ssize_t { return 17; }), 17);
+// What the module does not throw is not its to catch.
+TEST(RunNative, LetsOtherExceptionsPass) {
+    EXPECT_THROW((void)run_native([]() -> int { throw 42; }), int);
+    EXPECT_EQ(PyErr_Occurred(), nullptr);
+}
+
+TEST(RunNative, PassesResultsThrough) {
+    EXPECT_EQ(run_native([] { return Py_ssize_t{17}; }), 17);
     EXPECT_EQ(PyErr_Occurred(), nullptr);
 }
 
@@ -166,7 +175,7 @@ TEST(NewStr, EqualsTheDecodedTextOnEveryPath) {
 // a daemon thread so at shutdown, with pthread_exit once it has let go of its
 // thread state; a cancelled thread unwinds the same way. The callback here is
 // a __float__ written in C that does exactly that, reached through the
-// module's own argument conversion inside `guarded`.
+// module's own argument conversion.
 enum class EndOfThread { exit, cancel };
 
 // What the thread was given and what it did; one test per process (CTest).
@@ -207,11 +216,10 @@ void* call_into_the_module(void* /*unused*/) {
         ~MarkUnwound() { unwound = true; }
     } mark{test.unwound};
     PyGILState_Ensure();
-    guarded([&]() -> PyObject* {
+    {
         const OwnedRef held = OwnedRef::new_ref(test.held_in_module);
         (void)double_argument(test.argument, "tol");
-        return nullptr;
-    });
+    }
     test.returned = true;
     return nullptr;
 }

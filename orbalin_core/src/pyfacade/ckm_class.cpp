@@ -1,5 +1,6 @@
 // PyCKMMatrix: the mixing matrix, held by value; made only by from_topology().
-#include <string>
+#include <cstddef>
+#include <string_view>
 
 #include "ckm/ckm_matrix.hpp"
 #include "pyfacade/arguments.hpp"
@@ -20,57 +21,57 @@ struct CKMMatrixTraits {
 
 using CKMMatrixClass = WrapperClass<CKMMatrixTraits>;
 
-// "<exception type>: <its text>" (or the type alone) for the pending error,
-// which is cleared.
-std::string describe_pending_error() {
+// "could not allocate a PyCKMMatrix: <exception type>: <its text>" (or the
+// type alone) for the pending error, which is cleared, as a new str; empty
+// when even that cannot be made.
+OwnedRef describe_allocation_failure() {
     const OwnedRef error = take_raised_exception();
     if (!error) {
-        return "no error was set";
+        return OwnedRef::steal(PyUnicode_FromString("could not allocate a PyCKMMatrix: no error was set"));
     }
-    std::string description = Py_TYPE(error.get())->tp_name;
+    const char* type = Py_TYPE(error.get())->tp_name;
     const OwnedRef text = OwnedRef::steal(PyObject_Str(error.get()));
-    Py_ssize_t size = 0;
-    const char* bytes = text ? PyUnicode_AsUTF8AndSize(text.get(), &size) : nullptr;
-    if (bytes == nullptr) {
+    if (!text) {
         PyErr_Clear();
-    } else if (size > 0) {
-        description.append(": ").append(bytes, static_cast<std::size_t>(size));
+    } else if (PyUnicode_GetLength(text.get()) > 0) {
+        return OwnedRef::steal(PyUnicode_FromFormat("could not allocate a PyCKMMatrix: %s: %U", type, text.get()));
     }
-    return description;
+    return OwnedRef::steal(PyUnicode_FromFormat("could not allocate a PyCKMMatrix: %s", type));
 }
 
 PyObject* from_topology(PyObject* /*no_class*/, PyObject* /*no_args*/) {
-    return guarded([]() -> PyObject* {
-        PyTypeObject* type = CKMMatrixClass::type();
-        if (type == nullptr) {
-            return nullptr;
-        }
-        PyObject* matrix = CKMMatrixClass::wrap(type, ckm::CKMMatrix::from_topology());
-        if (matrix == nullptr) {
-            return fail_check("could not allocate a PyCKMMatrix: " + describe_pending_error());
-        }
+    PyTypeObject* type = CKMMatrixClass::type();
+    if (type == nullptr) {
+        return nullptr;
+    }
+    PyObject* matrix = CKMMatrixClass::wrap(type, ckm::CKMMatrix::from_topology());
+    if (matrix != nullptr) {
         return matrix;
-    });
+    }
+    const OwnedRef description = describe_allocation_failure();
+    Py_ssize_t size = 0;
+    const char* bytes = description ? PyUnicode_AsUTF8AndSize(description.get(), &size) : nullptr;
+    if (bytes == nullptr) {
+        PyErr_Clear();
+        return fail_check("could not allocate a PyCKMMatrix");
+    }
+    return fail_check(std::string_view(bytes, static_cast<std::size_t>(size)));
 }
 
 constexpr OneParameter tol_parameter{CKMMatrixClass::method_name<"is_unitary">.c_str(), "tol"};
 
 PyObject* is_unitary(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded([&]() -> PyObject* {
-        return CKMMatrixClass::call_with_one_argument(
-            tol_parameter, self, args, nargsf, kwnames, double_argument,
-            [](const ckm::CKMMatrix& matrix, double tol) { return PyBool_FromLong(matrix.is_unitary(tol) ? 1 : 0); });
-    });
+    return CKMMatrixClass::call_with_one_argument(
+        tol_parameter, self, args, nargsf, kwnames, double_argument,
+        [](const ckm::CKMMatrix& matrix, double tol) { return PyBool_FromLong(matrix.is_unitary(tol) ? 1 : 0); });
 }
 
 PyObject* jarlskog(PyObject* self, PyObject* /*unused*/) {
-    return guarded([self]() -> PyObject* {
-        const auto held = CKMMatrixClass::receiver(self);
-        if (!held) {
-            return nullptr;
-        }
-        return PyFloat_FromDouble(held.value->jarlskog());
-    });
+    const auto held = CKMMatrixClass::receiver(self);
+    if (!held) {
+        return nullptr;
+    }
+    return PyFloat_FromDouble(held.value->jarlskog());
 }
 
 PyMethodDef methods[] = {

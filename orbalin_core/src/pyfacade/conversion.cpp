@@ -77,4 +77,15 @@ std::optional<double> double_argument(PyObject* argument, const char* parameter)
     return value;
 }
 
+PyObject* Refusal::raise() const {
+    const OwnedRef text =
+        OwnedRef::steal(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
+    if (!text) {
+        return ensure_error_set();
+    }
+    // A str (not a tuple) as the value: the exception gets it as its one argument.
+    PyErr_SetObject(type, text.get());
+    return nullptr;
+}
+
 }  // namespace orbalin::pyfacade

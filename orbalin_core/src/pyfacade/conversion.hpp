@@ -1,10 +1,14 @@
-// Converting Python arguments to native values, with the module's messages.
+// Converting between Python and native values, with the module's messages:
+// arguments in, refusals decided by native code out.
 #pragma once
 
 #include <Python.h>
 
 #include <optional>
+#include <string>
 #include <string_view>
+
+#include "formulas/registry_error.hpp"
 
 namespace orbalin::pyfacade {
 
@@ -22,5 +26,22 @@ void raise_cannot_convert(PyObject* obj, const char* target);
 // failure only when an error is pending. A TypeError is reported as
 // "argument '<parameter>': <its text>".
 [[nodiscard]] std::optional<double> double_argument(PyObject* argument, const char* parameter);
+
+// An exception decided by native code, raised once the native work is done
+// (raising calls into the interpreter, which native work never does). `type`
+// is one of the interpreter's own classes, which live for the process.
+struct Refusal {
+    PyObject* type = nullptr;
+    std::string message;
+
+    // Every RegistryError reaches Python as KeyError carrying its message; the
+    // kinds are told apart only by their text.
+    [[nodiscard]] static Refusal from(const formulas::RegistryError& error) {
+        return {PyExc_KeyError, error.message()};
+    }
+
+    // Sets type(message), the message as the single argument. Always returns null.
+    PyObject* raise() const;
+};
 
 }  // namespace orbalin::pyfacade

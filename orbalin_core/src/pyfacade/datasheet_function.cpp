@@ -1,6 +1,9 @@
 // py_get_constant: a constant's datasheet, written as JSON text and parsed by
 // json.loads so that its types are exactly those of JSON parsing.
 #include "formulas/datasheet.hpp"
+#include <optional>
+#include <utility>
+
 #include "formulas/formulas_registry.hpp"
 #include "pyfacade/arguments.hpp"
 #include "pyfacade/conversion.hpp"
@@ -8,7 +11,6 @@
 #include "pyfacade/module_functions.hpp"
 #include "pyfacade/name_list.hpp"
 #include "pyfacade/owned_ref.hpp"
-#include "pyfacade/registry_errors.hpp"
 
 namespace orbalin::pyfacade {
 namespace {
@@ -50,16 +52,23 @@ PyObject* datasheet(std::string_view name) {
         return fail_check("py_get_constant: name must be non-empty");
     }
     jsontext::TextBuffer text;  // on the stack: a datasheet fits inline
-    {
-        // The registry and the record copy live only for this block.
+    // The registry, the record copy and the text are native work; the
+    // interpreter is called only once it is done and they are gone.
+    const auto refusal = run_native([name, &text]() -> std::optional<Refusal> {
         const auto found = formulas::FormulasRegistry::new_seeded().get(name);
         if (!found) {
-            return raise_registry_error(found.error());
+            return Refusal::from(found.error());
         }
         if (auto error = formulas::write_datasheet(found.value(), text)) {
-            PyErr_SetString(PyExc_ValueError, error->message.c_str());
-            return nullptr;
+            return Refusal{PyExc_ValueError, std::move(error->message)};
         }
+        return std::nullopt;
+    });
+    if (!refusal) {
+        return nullptr;  // the native work threw; its error is set
+    }
+    if (*refusal) {
+        return (*refusal)->raise();
     }
     return parse_with_json_loads(text.view());
 }
@@ -67,9 +76,7 @@ PyObject* datasheet(std::string_view name) {
 }  // namespace
 
 PyObject* py_get_constant(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded([&]() -> PyObject* {
-        return call_with_one_argument(name_parameter, args, nargsf, kwnames, text_argument, datasheet);
-    });
+    return call_with_one_argument(name_parameter, args, nargsf, kwnames, text_argument, datasheet);
 }
 
 }  // namespace orbalin::pyfacade

@@ -1,8 +1,9 @@
 #include "pyfacade/failure.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
-#include <new>
 #include <string>
 #include <utility>
 
@@ -31,12 +32,13 @@ std::string_view source_file_in_pyfacade(std::string_view path) {
     return at == std::string_view::npos ? path : path.substr(at);
 }
 
-// One line on standard error: through sys.stderr when it can be written, so
-// redirections made in Python see it, else straight to the C stream.
-void write_diagnostic(std::string_view text, SourceLocation where) {
+// The diagnostic line, or empty when there is no memory for it. Built apart
+// from writing it: the writing runs Python code, which must not run inside
+// the handler.
+std::string diagnostic_line(std::string_view text, SourceLocation where, unsigned long thread) {
     try {
         std::string line("tessellarch._orbalin_core: internal check failed on thread ");
-        line.append(std::to_string(PyThread_get_thread_ident()))
+        line.append(std::to_string(thread))
             .append(" at ")
             .append(source_file_in_pyfacade(where.file))
             .append(1, ':')
@@ -44,16 +46,27 @@ void write_diagnostic(std::string_view text, SourceLocation where) {
             .append(": ")
             .append(text)
             .append(1, '\n');
-        const OwnedRef decoded =
-            OwnedRef::steal(PyUnicode_DecodeUTF8(line.data(), static_cast<Py_ssize_t>(line.size()), "replace"));
-        if (decoded) {
-            PySys_FormatStderr("%U", decoded.get());  // keeps any pending exception as it was
-        } else {
-            PyErr_Clear();
-            std::fwrite(line.data(), 1, line.size(), stderr);
-        }
-    } catch (const std::exception&) {  // no memory for the line: say what can be said
+        return line;
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+// One line on standard error: through sys.stderr when it can be written, so
+// redirections made in Python see it, else straight to the C stream.
+void write_diagnostic(std::string_view text, SourceLocation where) {
+    const std::string line = diagnostic_line(text, where, PyThread_get_thread_ident());
+    if (line.empty()) {  // no memory for the line: say what can be said
         std::fputs("tessellarch._orbalin_core: internal check failed\n", stderr);
+        return;
+    }
+    const OwnedRef decoded =
+        OwnedRef::steal(PyUnicode_DecodeUTF8(line.data(), static_cast<Py_ssize_t>(line.size()), "replace"));
+    if (decoded) {
+        PySys_FormatStderr("%U", decoded.get());  // keeps any pending exception as it was
+    } else {
+        PyErr_Clear();
+        std::fwrite(line.data(), 1, line.size(), stderr);
     }
 }
 
@@ -125,22 +138,24 @@ PyObject* ensure_error_set() {
     return nullptr;
 }
 
-void set_error_from_current_exception(SourceLocation where) {
-    // current_exception() is empty for an exception that the C++ runtime did
-    // not throw: in libstdc++ that is abi::__forced_unwind, in libc++abi any
-    // foreign unwind. The thread is being ended; let it go.
-    if (!std::current_exception()) {
-        throw;
+NativeFailure NativeFailure::out_of_memory() noexcept {
+    NativeFailure failure;
+    failure.out_of_memory_ = true;
+    return failure;
+}
+
+NativeFailure NativeFailure::failed_check(const char* text) noexcept {
+    NativeFailure failure;
+    const std::size_t kept = text == nullptr ? 0 : ::strnlen(text, failure.text_.size() - 1);
+    std::copy_n(text, kept, failure.text_.begin());  // the rest stays zero
+    return failure;
+}
+
+PyObject* NativeFailure::raise(SourceLocation where) const {
+    if (out_of_memory_) {
+        return PyErr_NoMemory();
     }
-    try {
-        throw;
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-    } catch (const std::exception& error) {
-        fail_check(error.what(), where);
-    } catch (...) {
-        fail_check("unknown C++ exception", where);
-    }
+    return fail_check(text_.data(), where);
 }
 
 }  // namespace orbalin::pyfacade

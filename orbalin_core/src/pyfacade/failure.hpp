@@ -1,32 +1,37 @@
 // How the module reports failures to Python.
 //
-// Three rules hold for every entry point the interpreter can call:
+// Four rules hold for every entry point the interpreter can call:
 //  * an interpreter call that reports failure without setting an exception
 //    becomes SystemError (`ensure_error_set`);
 //  * a failed internal check writes one diagnostic line to standard error and
 //    raises InternalFailure, which derives from BaseException;
-//  * no C++ exception ever crosses into the interpreter: `guarded` catches
-//    everything, std::bad_alloc becomes MemoryError, anything else is a failed
-//    internal check;
-//  * except the one unwind the module did not start. When CPython ends a
-//    thread (a daemon thread that wants the interpreter lock back while the
-//    interpreter shuts down), it calls pthread_exit, and the C runtime unwinds
-//    the thread's stack with a forced unwind, through our frames whenever we
-//    had called back into Python. A catch-all that swallows it, or a noexcept
-//    frame in its way, aborts the process. So every catch-all rethrows it,
-//    and no function of pyfacade that can reach the interpreter (any
-//    Py_DECREF can run Python code) is noexcept.
+//  * no C++ exception of the module's own crosses into the interpreter: the
+//    native work that can throw runs inside `run_native`, which turns
+//    std::bad_alloc into MemoryError and any other std::exception into a
+//    failed internal check;
+//  * no C++ exception that the module did not throw is ever caught: the work
+//    inside `run_native` never calls into the interpreter, so neither a C++
+//    exception thrown by code that Python called (through ctypes, say) nor
+//    the C runtime's forced unwind of a thread that CPython ends can reach
+//    one of its handlers. Both pass through the module's frames untouched and
+//    end as they would without the module: the first by std::terminate, the
+//    second by ending the thread. No function of pyfacade that can reach the
+//    interpreter (any Py_DECREF can run Python code) is noexcept, so that
+//    the forced unwind finds no wall in its way.
 #pragma once
 
 #include <Python.h>
 
+#include <array>
 #include <exception>
+#include <new>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 
 namespace orbalin::pyfacade {
 
-// Where a check failed, for the diagnostic. SourceLocation would do,
+// Where a check failed, for the diagnostic. std::source_location would do,
 // but Clang 14 cannot compile libstdc++'s; the builtins work in both.
 struct SourceLocation {
     const char* file;
@@ -55,41 +60,47 @@ PyObject* fail_python_api_call(SourceLocation where = SourceLocation::current())
 // is pending. Returns null, for `return ensure_error_set();`.
 PyObject* ensure_error_set();
 
-// Converts the exception being handled in a catch block into a Python error.
-// What is not a C++ exception (the runtime's forced unwind of a thread that
-// pthread_exit or pthread_cancel ends, or another language's exception) is
-// not ours to stop: it is rethrown, untouched.
-void set_error_from_current_exception(SourceLocation where);
+// A C++ exception that native work threw, kept past its handler without
+// allocating, so that it can be reported once the handler has ended: the
+// report runs Python code, and no Python code may run inside a handler.
+class NativeFailure {
+public:
+    [[nodiscard]] static NativeFailure out_of_memory() noexcept;
+    // Keeps the first bytes of `text` (what() of the exception).
+    [[nodiscard]] static NativeFailure failed_check(const char* text) noexcept;
 
-// The value an entry point of result type T returns on failure.
-template <class T>
-constexpr T failure_result() noexcept {
-    if constexpr (std::is_pointer_v<T>) {
-        return nullptr;
-    } else {
-        return static_cast<T>(-1);
-    }
-}
+    // Raises MemoryError, or fails the check with the kept text. Always
+    // returns null.
+    PyObject* raise(SourceLocation where) const;
 
-// Runs `body` so that no C++ exception of the module's escapes: the
-// entry-point wrapper. Deliberately not noexcept, for the forced unwind.
-template <class Body>
-auto guarded(Body&& body, SourceLocation where = SourceLocation::current()) -> decltype(body()) {
+private:
+    bool out_of_memory_ = false;
+    std::array<char, 160> text_{};  // zero-terminated, truncated if need be
+};
+
+// Runs `work` and returns its result, or empty with a Python error set when
+// it threw: std::bad_alloc becomes MemoryError, any other std::exception a
+// failed internal check with its text.
+//
+// `work` is native code only: it must not call into the interpreter, not even
+// through a reference count. So every exception these handlers can see was
+// thrown by the module's own code or by the standard library on its behalf
+// (std::bad_alloc; std::length_error for a size past a container's limit).
+// Deliberately not noexcept, and no catch-all: what is not a std::exception
+// is not the module's, and passes.
+template <class Work>
+auto run_native(Work&& work, SourceLocation where = SourceLocation::current())
+    -> std::optional<std::invoke_result_t<Work&>> {
+    NativeFailure failure;
     try {
-        return body();
+        return work();
+    } catch (const std::bad_alloc&) {
+        failure = NativeFailure::out_of_memory();
+    } catch (const std::exception& error) {
+        failure = NativeFailure::failed_check(error.what());
     }
-#if defined(_LIBCPP_VERSION)
-    // With libc++ (the wheels are built with it) a catch-all also enters for
-    // glibc's forced unwind, but rethrowing it from there starts a new search
-    // that finds no handler and terminates. So the forced unwind is not caught
-    // at all; everything the module itself throws is a std::exception.
-    catch (const std::exception&) {
-#else
-    catch (...) {
-#endif
-        set_error_from_current_exception(where);  // rethrows a forced unwind
-        return failure_result<decltype(body())>();
-    }
+    failure.raise(where);  // after the handler: raising runs Python code
+    return std::nullopt;
 }
 
 }  // namespace orbalin::pyfacade

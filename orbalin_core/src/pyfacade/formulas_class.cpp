@@ -1,10 +1,10 @@
 // PyFormulasRegistry: a constants registry built at creation and owned by the instance.
+#include "common/result.hpp"
 #include "formulas/formulas_registry.hpp"
 #include "pyfacade/arguments.hpp"
 #include "pyfacade/conversion.hpp"
 #include "pyfacade/method_cast.hpp"
 #include "pyfacade/module_types.hpp"
-#include "pyfacade/registry_errors.hpp"
 #include "pyfacade/version.hpp"
 #include "pyfacade/wrapper_class.hpp"
 
@@ -22,17 +22,24 @@ using FormulasRegistryClass = WrapperClass<FormulasRegistryTraits>;
 constexpr OneParameter get_parameter{FormulasRegistryClass::method_name<"get">.c_str(), "name"};
 
 PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded([&]() -> PyObject* {
-        return FormulasRegistryClass::call_with_one_argument(
-            get_parameter, self, args, nargsf, kwnames, text_argument,
-            [](const formulas::FormulasRegistry& registry, std::string_view name) -> PyObject* {
+    return FormulasRegistryClass::call_with_one_argument(
+        get_parameter, self, args, nargsf, kwnames, text_argument,
+        [](const formulas::FormulasRegistry& registry, std::string_view name) -> PyObject* {
+            const auto value = run_native([&registry, name]() -> common::Result<double, Refusal> {
                 formulas::RecordCopy copy;
                 if (!registry.get_into(name, copy)) {
-                    return raise_registry_error(formulas::RegistryError::not_found(name));
+                    return Refusal::from(formulas::RegistryError::not_found(name));
                 }
-                return PyFloat_FromDouble(copy.record().value);
+                return copy.record().value;
             });
-    });
+            if (!value) {
+                return nullptr;  // the native work threw; its error is set
+            }
+            if (!*value) {
+                return value->error().raise();
+            }
+            return PyFloat_FromDouble(value->value());
+        });
 }
 
 PyObject* version(PyObject* /*no_class*/, PyObject* /*no_args*/) {

@@ -159,5 +159,5 @@ PyObject* initialise() {
 
 // The interpreter finds the module by this exact name; it is not ours to choose.
 PyMODINIT_FUNC PyInit__orbalin_core(void) {  // NOLINT(bugprone-reserved-identifier)
-    return orbalin::pyfacade::guarded([] { return orbalin::pyfacade::initialise(); });
+    return orbalin::pyfacade::initialise();
 }

@@ -75,7 +75,11 @@ PyObject* names_to_list(std::span<const std::string_view> names) {
     for (std::size_t i = 0; i < names.size(); ++i) {
         PyObject* item = new_str(names[i]);
         if (item == nullptr) {
-            return fail_python_api_call();  // `list` drops the items stored so far
+            // The list still has empty slots, which no Python code may ever
+            // see, and reporting the failure runs some (sys.excepthook,
+            // sys.stderr): the list, with the items stored so far, goes first.
+            list = OwnedRef();
+            return fail_python_api_call();
         }
         PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);  // the list takes the reference
     }

@@ -24,14 +24,19 @@ namespace orbalin::pyfacade {
 // The sorted names of a registry that `build()` makes for this call alone, as
 // a new list of str. The names are read as views of the registry's own keys,
 // so each is copied once, into its str; the registry is destroyed before the
-// list is returned.
+// list is returned. Building and sorting are native work: the interpreter is
+// called only for the list.
 template <class Build>
 [[nodiscard]] PyObject* names_of_fresh_registry(Build build) {
-    return guarded([&]() -> PyObject* {
-        const auto registry = build();
-        const std::vector<std::string_view> names = registry.sorted_name_views();
-        return names_to_list(names);
-    });
+    const auto registry = run_native(build);
+    if (!registry) {
+        return nullptr;
+    }
+    const auto names = run_native([&registry] { return registry->sorted_name_views(); });
+    if (!names) {
+        return nullptr;
+    }
+    return names_to_list(*names);
 }
 
 }  // namespace orbalin::pyfacade

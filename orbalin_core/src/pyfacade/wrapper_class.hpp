@@ -116,15 +116,17 @@ public:
 
     // tp_new of a class whose constructor takes no arguments: refuses any
     // argument with the messages of "<name>.__new__()", then wraps what
-    // `Make()` builds. No C++ exception escapes.
+    // `Make()` builds (native work).
     template <auto Make>
     static PyObject* construct_without_arguments(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-        return guarded([&]() -> PyObject* {
-            if (!match_no_arguments(constructor_name.c_str(), args, kwargs)) {
-                return nullptr;
-            }
-            return wrap(type, Make());
-        });
+        if (!match_no_arguments(constructor_name.c_str(), args, kwargs)) {
+            return nullptr;
+        }
+        auto value = run_native(Make);
+        if (!value) {
+            return nullptr;
+        }
+        return wrap(type, std::move(*value));
     }
 
     static void dealloc(PyObject* self) {
@@ -139,18 +141,19 @@ public:
     // says, as a Py_ssize_t; OverflowError beyond its range.
     template <auto Count>
     static Py_ssize_t length(PyObject* self) {
-        return guarded([self]() -> Py_ssize_t {
-            const Receiver held = receiver(self);
-            if (!held) {
-                return -1;
-            }
-            const std::uint64_t count = std::invoke(Count, *held.value);
-            if (count > static_cast<std::uint64_t>(PY_SSIZE_T_MAX)) {
-                PyErr_SetNone(PyExc_OverflowError);
-                return -1;
-            }
-            return static_cast<Py_ssize_t>(count);
-        });
+        const Receiver held = receiver(self);
+        if (!held) {
+            return -1;
+        }
+        const auto count = run_native([&held] { return std::invoke(Count, *held.value); });
+        if (!count) {
+            return -1;
+        }
+        if (*count > static_cast<std::uint64_t>(PY_SSIZE_T_MAX)) {
+            PyErr_SetNone(PyExc_OverflowError);
+            return -1;
+        }
+        return static_cast<Py_ssize_t>(*count);
     }
 
 private:

@@ -1,0 +1,203 @@
+"""A program that fails inside a call of the module ends as the same program
+does without the module: each program runs in a child process twice, once
+through the module and once through a pure-Python control doing the same
+Python-level work, and both must end alike.
+
+Two kinds of failure:
+- the interpreter cannot allocate while the module builds a result, and
+  Python code (sys.excepthook, a sys.stderr object) walks every object the
+  collector knows while the failure is reported: no half-built object may be
+  among them;
+- Python code that the module calls back (a __float__, json.loads, the
+  diagnostic's sys.stderr.write) calls C++ code that throws. That exception
+  is not the module's: without the module the C++ runtime finds no handler
+  and ends the process with SIGABRT, and with the module it must too, rather
+  than be turned into a Python exception while the interpreter's frames it
+  skipped are still linked."""
+
+import ctypes
+import ctypes.util
+import signal
+import subprocess
+import sys
+import textwrap
+
+import pytest
+from seed import CONSTANT_COUNT, CONSTANT_NAMES, QUARK_NAMES
+
+
+def exit_status(program):
+    child = subprocess.run([sys.executable, "-c", textwrap.dedent(program)], capture_output=True, text=True,
+                           timeout=120)
+    return child.returncode, child.stdout, child.stderr
+
+
+def assert_ends_alike(with_module, without_module):
+    status, out, err = exit_status(with_module)
+    control_status, control_out, control_err = exit_status(without_module)
+    assert (status, out) == (control_status, control_out), (
+        f"with the module: exit status {status}\n{out}\n{err[-2000:]}\n"
+        f"without it: exit status {control_status}\n{control_out}\n{control_err[-2000:]}")
+
+
+# --- Allocation failures while a result is being built ---------------------
+
+try:
+    import _testcapi
+
+    can_fail_allocations = hasattr(_testcapi, "set_nomemory")
+except ImportError:
+    can_fail_allocations = False
+
+# Each reporter walks the collector's objects and copies every list of the
+# result's length: a list with an empty slot would be read there.
+REPORTERS = {
+    "excepthook": """
+        sys.excepthook = lambda *exc: walk()
+        """,
+    "stderr": """
+        class WalkingStderr:
+            def write(self, text):
+                walk()
+                return len(text)
+            def flush(self):
+                pass
+        sys.stderr = WalkingStderr()
+        """,
+}
+
+LISTINGS = {
+    "py_list_constants": (CONSTANT_COUNT, CONSTANT_NAMES),
+    "py_list_quarks": (len(QUARK_NAMES), QUARK_NAMES),
+}
+
+
+def failing_allocations_program(reporter, size, listing):
+    return f"""
+import gc, sys, _testcapi
+{listing}
+
+def walk():
+    for obj in gc.get_objects():
+        if type(obj) is list and len(obj) == {size}:
+            list(obj)
+{textwrap.dedent(REPORTERS[reporter])}
+for k in range(60):
+    _testcapi.set_nomemory(k, k + 1)
+    try:
+        listing()
+    except BaseException:
+        pass
+    finally:
+        _testcapi.remove_mem_hooks()
+print("exited normally")
+"""
+
+
+@pytest.mark.skipif(not can_fail_allocations, reason="needs _testcapi.set_nomemory")
+@pytest.mark.parametrize("reporter", sorted(REPORTERS))
+@pytest.mark.parametrize("function", sorted(LISTINGS))
+def test_a_failed_allocation_leaves_no_half_built_list_in_reach(function, reporter):
+    size, names = LISTINGS[function]
+    assert_ends_alike(
+        failing_allocations_program(reporter, size, f"from tessellarch._orbalin_core import {function} as listing"),
+        failing_allocations_program(reporter, size, f"listing = lambda: list({names!r})"),
+    )
+
+
+# --- C++ exceptions thrown by code that the module called back -------------
+
+libstdcxx_name = ctypes.util.find_library("stdc++")
+try:
+    ctypes.PyDLL(libstdcxx_name)
+    has_libstdcxx = libstdcxx_name is not None
+except OSError:
+    has_libstdcxx = False
+
+# `throw()` throws from inside the C++ runtime itself, called through ctypes
+# with the interpreter lock held: a std::exception, or an int.
+THROWERS = {
+    "std_exception": """
+        def throw():
+            cxx._ZSt20__throw_length_errorPKc(b"thrown by a callback")
+        """,
+    "int": """
+        def throw():
+            cxx.__cxa_allocate_exception.restype = ctypes.c_void_p
+            thrown = cxx.__cxa_allocate_exception(ctypes.sizeof(ctypes.c_int))
+            ctypes.c_int.from_address(thrown).value = 42
+            int_type = ctypes.addressof(ctypes.c_char.in_dll(cxx, "_ZTIi"))
+            cxx.__cxa_throw(ctypes.c_void_p(thrown), ctypes.c_void_p(int_type), None)
+        """,
+}
+
+# Where the module calls Python code that throws, and the same Python-level
+# work without the module.
+CALLBACKS = {
+    "float_conversion": (
+        """
+        class Tol:
+            def __float__(self):
+                throw()
+        from tessellarch._orbalin_core import PyCKMMatrix
+        PyCKMMatrix.from_topology().is_unitary(Tol())
+        """,
+        """
+        class Tol:
+            def __float__(self):
+                throw()
+        float(Tol())
+        """,
+    ),
+    "json_loads": (
+        """
+        import json
+        json.loads = lambda text: throw()
+        from tessellarch._orbalin_core import py_get_constant
+        py_get_constant("phi")
+        """,
+        """
+        import json
+        json.loads = lambda text: throw()
+        json.loads('{"name": "phi"}')
+        """,
+    ),
+    "diagnostic": (
+        """
+        class ThrowingStderr:
+            def write(self, text):
+                throw()
+        sys.stderr = ThrowingStderr()
+        from tessellarch._orbalin_core import py_get_constant
+        try:
+            py_get_constant("")
+        except BaseException:
+            pass
+        """,
+        """
+        class ThrowingStderr:
+            def write(self, text):
+                throw()
+        sys.stderr = ThrowingStderr()
+        try:
+            sys.stderr.write("internal check failed")
+        except BaseException:
+            pass
+        """,
+    ),
+}
+
+
+def throwing_program(thrower, body):
+    return (f"import ctypes, sys\ncxx = ctypes.PyDLL({libstdcxx_name!r})\n"
+            + textwrap.dedent(THROWERS[thrower]) + textwrap.dedent(body) + "print('exited normally')\n")
+
+
+@pytest.mark.skipif(not has_libstdcxx, reason="needs the GNU C++ runtime, libstdc++")
+@pytest.mark.parametrize("thrower", sorted(THROWERS))
+@pytest.mark.parametrize("callback", sorted(CALLBACKS))
+def test_a_foreign_cxx_exception_is_not_caught_by_the_module(callback, thrower):
+    with_module, without_module = CALLBACKS[callback]
+    assert_ends_alike(throwing_program(thrower, with_module), throwing_program(thrower, without_module))
+    # And that end is the C++ runtime's: terminate, abort.
+    assert exit_status(throwing_program(thrower, without_module))[0] == -signal.SIGABRT
