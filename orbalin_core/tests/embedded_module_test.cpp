@@ -78,7 +78,8 @@ assert m.py_list_quarks() == ["bottom", "charm", "down", "strange", "top", "up"]
 
 const std::string the_module_is_refused = R"(
 import sys
-sys.path.insert(0, ')" + std::string(ORBALIN_EXTENSION_DIR) + R"(')
+sys.path.insert(0, ')" + std::string(ORBALIN_EXTENSION_DIR) +
+                                          R"(')
 try:
     import _orbalin_core
 except ImportError as error:

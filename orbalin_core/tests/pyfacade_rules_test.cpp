@@ -18,7 +18,6 @@
 #include "pyfacade/compat.hpp"
 #include "pyfacade/conversion.hpp"
 #include "pyfacade/failure.hpp"
-#include "pyfacade/name_list.hpp"
 #include "pyfacade/owned_ref.hpp"
 
 namespace orbalin::pyfacade {
@@ -159,7 +158,7 @@ TEST(NewStr, EqualsTheDecodedTextOnEveryPath) {
     };
     for (const std::string_view text : texts) {
         SCOPED_TRACE(testing::PrintToString(std::string(text)));
-        const OwnedRef made = OwnedRef::steal(new_str(text));
+        const OwnedRef made = new_str(text);
         const OwnedRef decoded =
             OwnedRef::steal(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr));
         ASSERT_TRUE(made && decoded);

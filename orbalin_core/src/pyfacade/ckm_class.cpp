@@ -6,8 +6,6 @@
 #include "pyfacade/arguments.hpp"
 #include "pyfacade/compat.hpp"
 #include "pyfacade/conversion.hpp"
-#include "pyfacade/method_cast.hpp"
-#include "pyfacade/module_types.hpp"
 #include "pyfacade/wrapper_class.hpp"
 
 namespace orbalin::pyfacade {

@@ -1,14 +1,16 @@
 // Converting between Python and native values, with the module's messages:
-// arguments in, refusals decided by native code out.
+// arguments in; texts, name lists and refusals decided by native code out.
 #pragma once
 
 #include <Python.h>
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "formulas/registry_error.hpp"
+#include "pyfacade/owned_ref.hpp"
 
 namespace orbalin::pyfacade {
 
@@ -26,6 +28,16 @@ void raise_cannot_convert(PyObject* obj, const char* target);
 // failure only when an error is pending. A TypeError is reported as
 // "argument '<parameter>': <its text>".
 [[nodiscard]] std::optional<double> double_argument(PyObject* argument, const char* parameter);
+
+// A new str holding the UTF-8 `text`; empty with an error set on failure.
+// ASCII text, which every registry name is in practice, is copied straight
+// into a compact str instead of going through the UTF-8 decoder.
+[[nodiscard]] OwnedRef new_str(std::string_view text);
+
+// A new list of str, one per name in order. When the interpreter cannot build
+// the list or a str, the internal check fails ("Python API call failed") and
+// the result is empty.
+[[nodiscard]] OwnedRef names_to_list(std::span<const std::string_view> names);
 
 // An exception decided by native code, raised once the native work is done
 // (raising calls into the interpreter, which native work never does). `type`

@@ -3,8 +3,6 @@
 #include "formulas/formulas_registry.hpp"
 #include "pyfacade/arguments.hpp"
 #include "pyfacade/conversion.hpp"
-#include "pyfacade/method_cast.hpp"
-#include "pyfacade/module_types.hpp"
 #include "pyfacade/version.hpp"
 #include "pyfacade/wrapper_class.hpp"
 

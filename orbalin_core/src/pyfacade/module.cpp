@@ -1,4 +1,6 @@
-// The module's entry point and body.
+// The module `tessellarch._orbalin_core`: its definition, its three functions
+// beside their table rows, the module body that fills the namespace and
+// __all__, and the entry point with its interpreter claim.
 //
 // Single-phase initialisation: the first import in the runtime builds the
 // module and caches it; later imports in the same interpreter (say after the
@@ -15,17 +17,135 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
 
+#include "formulas/datasheet.hpp"
+#include "formulas/formulas_registry.hpp"
+#include "pyfacade/arguments.hpp"
+#include "pyfacade/conversion.hpp"
 #include "pyfacade/failure.hpp"
-#include "pyfacade/module_entries.hpp"
-#include "pyfacade/module_functions.hpp"
-#include "pyfacade/module_types.hpp"
 #include "pyfacade/owned_ref.hpp"
 #include "pyfacade/process_slot.hpp"
 #include "pyfacade/version.hpp"
+#include "pyfacade/wrapper_class.hpp"
+#include "quarks/quark_registry.hpp"
 
 namespace orbalin::pyfacade {
 namespace {
+
+// --- The functions ------------------------------------------------------------
+
+// The sorted names of a registry that `build()` makes for this call alone, as
+// a new list of str. The names are read as views of the registry's own keys,
+// so each is copied once, into its str; the registry is destroyed after the
+// list is made. Building and sorting are native work; the interpreter is
+// called only for the list.
+template <class Build>
+PyObject* names_of_fresh_registry(Build build) {
+    const auto registry = run_native(build);
+    if (!registry) {
+        return nullptr;
+    }
+    const auto names = run_native([&registry] { return registry->sorted_name_views(); });
+    if (!names) {
+        return nullptr;
+    }
+    return names_to_list(*names).release();
+}
+
+PyObject* py_list_constants(PyObject* /*module*/, PyObject* /*unused*/) {
+    return names_of_fresh_registry(&formulas::FormulasRegistry::new_seeded);
+}
+
+PyObject* py_list_quarks(PyObject* /*module*/, PyObject* /*unused*/) {
+    return names_of_fresh_registry(&quarks::QuarkRegistry::standard_model);
+}
+
+// json.loads(text), with `json` imported and `loads` looked up afresh: import
+// hooks, sys.modules and a replaced loads are all honoured. Nothing is kept
+// between calls, not even the two names.
+OwnedRef parse_with_json_loads(std::string_view text) {
+    const OwnedRef module_name = new_str("json");
+    if (!module_name) {
+        return {};
+    }
+    const OwnedRef json = OwnedRef::steal(PyImport_Import(module_name.get()));
+    const OwnedRef document = json ? new_str(text) : OwnedRef();
+    const OwnedRef method = document ? new_str("loads") : OwnedRef();
+    if (!method) {
+        ensure_error_set();
+        return {};
+    }
+    // args[0] is the receiver; the offset flag lets the call reuse that slot.
+    PyObject* call_args[] = {json.get(), document.get()};
+    OwnedRef parsed = OwnedRef::steal(
+        PyObject_VectorcallMethod(method.get(), call_args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+    if (!parsed) {
+        ensure_error_set();
+    }
+    return parsed;
+}
+
+// The datasheet of the constant `name`: its JSON text, as json.loads makes it.
+PyObject* datasheet(std::string_view name) {
+    if (name.empty()) {
+        return fail_check("py_get_constant: name must be non-empty");
+    }
+    jsontext::TextBuffer text;  // on the stack: a datasheet fits inline
+    // The registry, the record copy and the text are native work; the
+    // interpreter is called only once it is done and they are gone.
+    const auto refusal = run_native([name, &text]() -> std::optional<Refusal> {
+        const auto found = formulas::FormulasRegistry::new_seeded().get(name);
+        if (!found) {
+            return Refusal::from(found.error());
+        }
+        if (auto error = formulas::write_datasheet(found.value(), text)) {
+            return Refusal{PyExc_ValueError, std::move(error->message)};
+        }
+        return std::nullopt;
+    });
+    if (!refusal) {
+        return nullptr;  // the native work threw; its error is set
+    }
+    if (*refusal) {
+        return (*refusal)->raise();
+    }
+    return parse_with_json_loads(text.view()).release();
+}
+
+constexpr OneParameter name_parameter{"py_get_constant()", "name"};
+
+PyObject* py_get_constant(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return call_with_one_argument(name_parameter, args, nargsf, kwnames, text_argument, datasheet);
+}
+
+// In the order of the namespace and of __all__, where they follow the
+// classes. The rows live for the process, as the function objects made from
+// them require.
+PyMethodDef module_functions[] = {
+    {"py_list_constants", py_list_constants, METH_NOARGS,
+     "py_list_constants()\n--\n\n"
+     "Accelerated twin of `tessellarch.list_constants`.\n\n"
+     "Returns all known constant names from the FormulasRegistry."},
+    {"py_list_quarks", py_list_quarks, METH_NOARGS,
+     "py_list_quarks()\n--\n\n"
+     "Accelerated twin of `tessellarch.list_quarks`.\n\n"
+     "Returns all SM quark names from the QuarkRegistry."},
+    {"py_get_constant", as_method(py_get_constant), METH_FASTCALL | METH_KEYWORDS,
+     "py_get_constant(name)\n--\n\n"
+     "Accelerated twin of `tessellarch.Get` for the constants branch.\n\n"
+     "Returns a JSON-serialised dict with `name`, `value`, `units`,\n"
+     "`uncertainty`, and `status` fields \xe2\x80\x94 matching the Python constant\n"
+     "datasheet schema so callers don't need to branch.\n\n"
+     "Raises `PyKeyError` when `name` is not in the registry."},
+};
+
+// In the order of the namespace and of __all__, ahead of the functions.
+PyTypeObject* (*const module_classes[])() = {&formulas_registry_type, &quark_registry_type, &ckm_matrix_type};
+
+// --- The module body ------------------------------------------------------------
 
 PyModuleDef module_definition{
     .m_base = PyModuleDef_HEAD_INIT,
@@ -39,6 +159,100 @@ PyModuleDef module_definition{
     .m_free = nullptr,
 };
 
+// The module's __all__, created empty on first need.
+OwnedRef all_list(PyObject* module) {
+    OwnedRef all = OwnedRef::steal(PyObject_GetAttrString(module, "__all__"));
+    if (all) {
+        if (!PyList_Check(all.get())) {
+            raise_cannot_convert(all.get(), "PyList");
+            return {};
+        }
+        return all;
+    }
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) {
+        ensure_error_set();
+        return {};
+    }
+    PyErr_Clear();
+    all = OwnedRef::steal(PyList_New(0));
+    if (!all || PyObject_SetAttrString(module, "__all__", all.get()) < 0) {
+        ensure_error_set();
+        return {};
+    }
+    return all;
+}
+
+// Each step below returns false with an error set when it fails.
+
+// Adds `value` under `name` and appends `name` to __all__.
+bool add_entry(PyObject* module, PyObject* name, PyObject* value) {
+    const OwnedRef all = all_list(module);
+    if (!all) {
+        return false;
+    }
+    if (PyList_Append(all.get(), name) < 0) {
+        fail_check("could not append __name__ to __all__");
+        return false;
+    }
+    if (PyObject_SetAttr(module, name, value) < 0) {
+        ensure_error_set();
+        return false;
+    }
+    return true;
+}
+
+// add_entry under the value's own __name__, which must be a str.
+bool add_named_entry(PyObject* module, PyObject* value) {
+    const OwnedRef name = OwnedRef::steal(PyObject_GetAttrString(value, "__name__"));
+    if (!name) {
+        ensure_error_set();
+        return false;
+    }
+    if (!PyUnicode_Check(name.get())) {
+        raise_cannot_convert(name.get(), "PyString");
+        return false;
+    }
+    return add_entry(module, name.get(), value);
+}
+
+// A built-in function made from its row, bound to the module: __self__ is
+// the module and __module__ its name.
+OwnedRef make_module_function(PyObject* module, PyMethodDef* row) {
+    const OwnedRef module_name = OwnedRef::steal(PyModule_GetNameObject(module));
+    OwnedRef function =
+        module_name ? OwnedRef::steal(PyCMethod_New(row, module, module_name.get(), nullptr)) : OwnedRef();
+    if (!function) {
+        ensure_error_set();
+    }
+    return function;
+}
+
+bool run_module_body(PyObject* module) {
+    // The classes, the functions, then __version__: the order of these steps
+    // is the order of the namespace and of __all__.
+    for (PyTypeObject* (*const type)() : module_classes) {
+        PyTypeObject* made = type();
+        if (made == nullptr || !add_named_entry(module, reinterpret_cast<PyObject*>(made))) {
+            return false;
+        }
+    }
+    for (PyMethodDef& row : module_functions) {
+        const OwnedRef function = make_module_function(module, &row);
+        if (!function || !add_named_entry(module, function.get())) {
+            return false;
+        }
+    }
+    const OwnedRef version = new_str(version_text);
+    const OwnedRef version_name = version ? new_str("__version__") : OwnedRef();
+    if (!version_name) {
+        ensure_error_set();
+        return false;
+    }
+    return add_entry(module, version_name.get(), version.get());
+}
+
+// --- The entry point ------------------------------------------------------------
+
 // The interpreter that first imported the module; -1 until then.
 std::atomic<std::int64_t> recorded_interpreter{-1};
 
@@ -46,43 +260,6 @@ std::atomic<std::int64_t> recorded_interpreter{-1};
 // free-threaded build two threads can run the module body at once; the
 // second then returns the first one's module.
 ProcessSlot<> cached_module;
-
-// Both steps below stop at the first failure; the error is pending then.
-bool add_function(PyObject* module, PyMethodDef* entry) {
-    const OwnedRef function = OwnedRef::steal(make_module_function(module, entry));
-    return function && add_named_entry(module, function.get());
-}
-
-bool add_class(PyObject* module, PyTypeObject* type) {
-    return type != nullptr && add_named_entry(module, reinterpret_cast<PyObject*>(type));
-}
-
-bool run_module_body(PyObject* module) {
-    // The classes, the functions, then __version__: the order of these steps
-    // is the order of the namespace and of __all__.
-    for (const TypeGetter type : module_types) {
-        if (!add_class(module, type())) {
-            return false;
-        }
-    }
-    for (PyMethodDef& entry : module_functions()) {
-        if (!add_function(module, &entry)) {
-            return false;
-        }
-    }
-    const OwnedRef version =
-        OwnedRef::steal(PyUnicode_FromStringAndSize(version_text.data(), static_cast<Py_ssize_t>(version_text.size())));
-    if (!version) {
-        ensure_error_set();
-        return false;
-    }
-    const OwnedRef version_name = OwnedRef::steal(PyUnicode_FromString("__version__"));
-    if (!version_name) {
-        ensure_error_set();
-        return false;
-    }
-    return add_entry(module, version_name.get(), version.get());
-}
 
 // Runs after the runtime that imported the module has been finalized
 // (Py_AtExit): its objects are gone, so the slots are emptied, not released.
@@ -131,8 +308,8 @@ PyObject* create_module() {
 #ifdef Py_GIL_DISABLED
     // Every process-wide slot is an atomic filled by compare-and-swap (the
     // interpreter claim, this cache, the types, InternalFailure) or a magic
-    // static (the shard count); registries are immutable
-    // once built and read under their shard locks. No GIL is needed.
+    // static (the shard count); registries are immutable once built and read
+    // under their shard locks. No GIL is needed.
     if (PyUnstable_Module_SetGIL(module.get(), Py_MOD_GIL_NOT_USED) != 0) {
         return ensure_error_set();
     }

@@ -20,8 +20,6 @@
 
 #include <atomic>
 
-#include "pyfacade/failure.hpp"
-
 namespace orbalin::pyfacade {
 
 // Every slot of the process, chained at load time so that all can be forgotten
@@ -59,21 +57,17 @@ template <class Object = PyObject>
 class ProcessSlot : private ProcessSlotChain {
 public:
     // The stored object (borrowed). While the slot is empty, `create()` makes
-    // one (a new reference, or null when an interpreter call failed) and
-    // publishes it; a filler that lost the race drops its own object and
-    // returns the winner's. Null with an error set when `create()` fails;
-    // the slot stays empty then, and the next call tries again.
+    // one (a new reference, or null with an error set) and publishes it; a
+    // filler that lost the race drops its own object and returns the
+    // winner's. Null with create()'s error when it fails; the slot stays
+    // empty then, and the next call tries again.
     template <class Create>
     Object* get_or_create(Create create) {
         if (Object* stored = get()) {
             return stored;
         }
         Object* created = create();
-        if (created == nullptr) {
-            ensure_error_set();
-            return nullptr;
-        }
-        return publish(created);
+        return created == nullptr ? nullptr : publish(created);
     }
 
 private:

@@ -1,6 +1,4 @@
 // PyQuarkRegistry: an (empty) quark registry owned by the instance.
-#include "pyfacade/method_cast.hpp"
-#include "pyfacade/module_types.hpp"
 #include "pyfacade/wrapper_class.hpp"
 #include "quarks/quark_registry.hpp"
 

@@ -1,6 +1,8 @@
 // What the three wrapper classes share: instances that own one native value,
 // and the rules their slot tables point at (dealloc, the length, the receiver
-// check, the constructor's argument matching), each written once here.
+// check, the constructor's argument matching), each written once here; the
+// texts of a class joined at compile time from its one name; and the casts
+// that the interpreter's tables need.
 //
 // A traits struct ties a class to these rules: `Native`, the wrapped value;
 // `name`, the class name as a FixedText, from which every other name of the
@@ -11,6 +13,8 @@
 
 #include <Python.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <new>
@@ -18,13 +22,77 @@
 #include <utility>
 
 #include "pyfacade/arguments.hpp"
+#include "pyfacade/compat.hpp"
 #include "pyfacade/conversion.hpp"
 #include "pyfacade/failure.hpp"
-#include "pyfacade/fixed_text.hpp"
 #include "pyfacade/owned_ref.hpp"
 #include "pyfacade/process_slot.hpp"
 
 namespace orbalin::pyfacade {
+
+// The three classes, each created on first use and kept for the process:
+// borrowed, or null with an error set.
+
+// PyFormulasRegistry: a constants registry built at creation and owned by the instance.
+[[nodiscard]] PyTypeObject* formulas_registry_type();
+
+// PyQuarkRegistry: an (empty) quark registry owned by the instance.
+[[nodiscard]] PyTypeObject* quark_registry_type();
+
+// PyCKMMatrix: the mixing matrix, held by value; made only by from_topology().
+[[nodiscard]] PyTypeObject* ckm_matrix_type();
+
+// --- Texts fixed at compile time ---------------------------------------------
+//
+// A wrapper class's dotted name and the names its messages use are all made
+// from its one class name, so a renamed class cannot leave one of them behind.
+
+// A string literal's characters, held by value so that constants can be made
+// by joining others, and usable as a template argument.
+template <std::size_t Size>
+struct FixedText {
+    char text[Size]{};  // the characters and the terminating zero
+
+    constexpr FixedText() noexcept = default;
+    // Implicit, so that a literal can stand where a FixedText is expected.
+    // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
+    constexpr FixedText(const char (&literal)[Size]) noexcept { std::copy_n(literal, Size, text); }
+
+    [[nodiscard]] constexpr const char* c_str() const noexcept { return text; }
+};
+
+// The parts one after another, as one text.
+template <std::size_t... Sizes>
+consteval auto join(const FixedText<Sizes>&... parts) noexcept {
+    FixedText<(Sizes + ...) - sizeof...(Sizes) + 1> joined;
+    char* end = joined.text;
+    ((end = std::copy_n(parts.text, Sizes - 1, end)), ...);
+    return joined;
+}
+
+// --- Casts for the interpreter's tables ---------------------------------------
+
+// Method tables store every function as PyCFunction and the interpreter
+// calls it by the signature its flags announce; the cast is written once here.
+template <class Function>
+PyCFunction as_method(Function* function) noexcept {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
+// Slot tables store every function and text as void*, and the interpreter
+// reads each as its slot's id announces; the casts are written once here.
+template <class Function>
+requires std::is_function_v<Function>
+void* as_slot(Function* function) noexcept {
+    return reinterpret_cast<void*>(function);
+}
+
+// A text the interpreter only reads (the docstring).
+inline void* as_slot(const char* text) noexcept {
+    return const_cast<char*>(text);
+}
+
+// --- The classes' common rules ------------------------------------------------
 
 // The flags of every wrapper type, and nothing else: no subclassing, no
 // __dict__, no weak references, no cyclic GC (a native value holds no Python
@@ -33,8 +101,18 @@ namespace orbalin::pyfacade {
 // one class's value be read as another's.
 inline constexpr unsigned int wrapper_type_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE;
 
-// tp_new of a class without a constructor: refuses every call.
-PyObject* refuse_construction(PyTypeObject* type, PyObject* args, PyObject* kwargs);
+// tp_new of a class without a constructor: refuses every call, naming the
+// class ("<unknown>" if its name cannot be read).
+inline PyObject* refuse_construction(PyTypeObject* type, PyObject* /*args*/, PyObject* /*kwargs*/) {
+    const OwnedRef name = type_name(type);
+    if (!name) {
+        PyErr_Clear();
+        PyErr_SetString(PyExc_TypeError, "No constructor defined for <unknown>");
+        return nullptr;
+    }
+    PyErr_Format(PyExc_TypeError, "No constructor defined for %U", name.get());
+    return nullptr;
+}
 
 template <class Traits>
 class WrapperClass {
