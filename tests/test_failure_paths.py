@@ -107,12 +107,21 @@ def test_a_failed_allocation_leaves_no_half_built_list_in_reach(function, report
 
 # --- C++ exceptions thrown by code that the module called back -------------
 
-libstdcxx_name = ctypes.util.find_library("stdc++")
-try:
-    ctypes.PyDLL(libstdcxx_name)
-    has_libstdcxx = libstdcxx_name is not None
-except OSError:
-    has_libstdcxx = False
+
+
+def loadable_libstdcxx():
+    """The name under which the GNU C++ runtime loads here, or None."""
+    for name in ("libstdc++.so.6", ctypes.util.find_library("stdc++")):
+        try:
+            if name is not None:
+                ctypes.PyDLL(name)
+                return name
+        except OSError:
+            continue
+    return None
+
+
+libstdcxx_name = loadable_libstdcxx()
 
 # `throw()` throws from inside the C++ runtime itself, called through ctypes
 # with the interpreter lock held: a std::exception, or an int.
@@ -193,7 +202,7 @@ def throwing_program(thrower, body):
             + textwrap.dedent(THROWERS[thrower]) + textwrap.dedent(body) + "print('exited normally')\n")
 
 
-@pytest.mark.skipif(not has_libstdcxx, reason="needs the GNU C++ runtime, libstdc++")
+@pytest.mark.skipif(libstdcxx_name is None, reason="needs the GNU C++ runtime, libstdc++")
 @pytest.mark.parametrize("thrower", sorted(THROWERS))
 @pytest.mark.parametrize("callback", sorted(CALLBACKS))
 def test_a_foreign_cxx_exception_is_not_caught_by_the_module(callback, thrower):
