@@ -1,11 +1,13 @@
 """The README's tour of the API is run as a doctest, so the front page
-cannot drift from what the installed module does."""
+cannot drift from what the installed module does; and the CPython releases
+it names as supported are those the package's classifiers name."""
 
 import doctest
 import pathlib
 import re
 
-README = pathlib.Path(__file__).resolve().parent.parent / "README.md"
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+README = ROOT / "README.md"
 
 
 def pycon_blocks():
@@ -25,3 +27,12 @@ def test_every_example_of_the_tour_holds():
     results = runner.summarize(verbose=False)
     assert results.failed == 0, f"{results.failed} of {results.attempted} README examples failed"
     assert results.attempted >= 10  # the tour parsed as examples, not as prose
+
+
+def test_the_readme_names_the_supported_releases_of_the_classifiers():
+    # Read as text: the suite also runs on 3.10, which has no tomllib.
+    pyproject = (ROOT / "pyproject.toml").read_text(encoding="utf-8")
+    releases = re.findall(r'"Programming Language :: Python :: (3\.\d+)"', pyproject)
+    assert releases, "no CPython release among the classifiers"
+    listed = f"CPython {', '.join(releases[:-1])} and {releases[-1]}"
+    assert f"Supported: {listed} " in README.read_text(encoding="utf-8")

@@ -1,11 +1,14 @@
 """Many Python threads calling every public operation at once, each result checked."""
 
+import os
 import subprocess
 import sys
+import sysconfig
 import textwrap
 import threading
 import time
 
+import pytest
 from seed import CONSTANT_COUNT, QUARK_NAMES, VALUES
 
 from tessellarch._orbalin_core import (
@@ -99,3 +102,15 @@ def test_first_imports_racing_in_threads_share_one_module():
     child = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
     assert child.returncode == 0, child.stderr
     assert child.stdout == "one module\n"
+
+
+@pytest.mark.skipif(not sysconfig.get_config_var("Py_GIL_DISABLED"), reason="needs a free-threaded CPython")
+def test_importing_the_module_leaves_the_gil_off():
+    # A fresh interpreter, so that this import is the first: a module that
+    # does not declare that it needs no GIL turns it back on, with a warning.
+    env = {name: value for name, value in os.environ.items() if name != "PYTHON_GIL"}
+    child = subprocess.run(
+        [sys.executable, "-W", "error::RuntimeWarning", "-c",
+         "import sys, tessellarch._orbalin_core; print(sys._is_gil_enabled())"],
+        capture_output=True, text=True, timeout=120, env=env)
+    assert (child.returncode, child.stdout) == (0, "False\n"), child.stderr
