@@ -53,7 +53,7 @@ struct Refusal {
     }
 
     // Sets type(message), the message as the single argument. Always returns null.
-    PyObject* raise() const;
+    [[nodiscard]] PyObject* raise() const;
 };
 
 }  // namespace orbalin::pyfacade

@@ -151,11 +151,12 @@ NativeFailure NativeFailure::failed_check(const char* text) noexcept {
     return failure;
 }
 
-PyObject* NativeFailure::raise(SourceLocation where) const {
+void NativeFailure::raise(SourceLocation where) const {
     if (out_of_memory_) {
-        return PyErr_NoMemory();
+        PyErr_NoMemory();
+    } else {
+        fail_check(text_.data(), where);
     }
-    return fail_check(text_.data(), where);
 }
 
 }  // namespace orbalin::pyfacade

@@ -69,9 +69,8 @@ public:
     // Keeps the first bytes of `text` (what() of the exception).
     [[nodiscard]] static NativeFailure failed_check(const char* text) noexcept;
 
-    // Raises MemoryError, or fails the check with the kept text. Always
-    // returns null.
-    PyObject* raise(SourceLocation where) const;
+    // Raises MemoryError, or fails the check with the kept text.
+    void raise(SourceLocation where) const;
 
 private:
     bool out_of_memory_ = false;
