@@ -220,17 +220,8 @@ FormulasRegistry::FormulasRegistry(std::size_t shard_count, std::size_t storage_
     // Zeroed memory is a set of empty shards with unlocked locks (and, in
     // padded lines, empty first tables): a Shard is an aggregate, so the
     // arena's block, which came from operator new, holds them once the bytes
-    // say so. Zeroed in pieces of at most 2 KiB, which memset fills with
-    // vector stores; larger requests go to `rep stosb`, which costs an
-    // instruction per byte under callgrind, the yardstick of the benchmarks.
-    constexpr std::size_t piece = 2048;
-    for (std::size_t at = 0, bytes = count * shard_stride_; at < bytes; at += piece) {
-        std::size_t length = std::min(piece, bytes - at);
-        // Hides the bound from the compiler, which would otherwise inline a
-        // `rep stosq` in place of the call.
-        asm("" : "+r"(length));
-        std::memset(shards_ + at, 0, length);
-    }
+    // say so.
+    std::memset(shards_, 0, count * shard_stride_);
 }
 
 FormulasRegistry::FormulasRegistry(FormulasRegistry&& other) noexcept

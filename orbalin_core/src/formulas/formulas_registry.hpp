@@ -127,7 +127,7 @@ private:
     // Up to this many shards, each gets a cache line of its own, so that
     // readers of different shards on different cores never write to the
     // same line (their shared locks are writes), and the line's other 48
-    // bytes hold the shard's first table. Beyond it the 16-byte heads are
+    // bytes hold the shard's first table. Beyond it the 8-byte heads are
     // packed, so a build's cost does not grow with the host.
     static constexpr std::size_t cache_line = 64;
     static constexpr std::size_t padded_shard_limit = 64;
