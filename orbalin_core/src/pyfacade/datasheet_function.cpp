@@ -51,12 +51,13 @@ PyObject* datasheet(std::string_view name) {
     }
     jsontext::TextBuffer text;  // on the stack: a datasheet fits inline
     {
-        // The registry and the record copy live only for this block.
-        const auto found = formulas::FormulasRegistry::new_seeded().get(name);
-        if (!found) {
-            return raise_registry_error(found.error());
+        // The record copy, a deep one, lives only for this block; the
+        // registry only for the lookup.
+        formulas::RecordCopy copy;
+        if (const auto error = formulas::FormulasRegistry::new_seeded().get(name, copy)) {
+            return raise_registry_error(*error);
         }
-        if (auto error = formulas::write_datasheet(found.value(), text)) {
+        if (auto error = formulas::write_datasheet(copy.record(), text)) {
             PyErr_SetString(PyExc_ValueError, error->message.c_str());
             return nullptr;
         }

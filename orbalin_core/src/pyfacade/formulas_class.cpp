@@ -27,8 +27,8 @@ PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject
             get_parameter, self, args, nargsf, kwnames, text_argument,
             [](const formulas::FormulasRegistry& registry, std::string_view name) -> PyObject* {
                 formulas::RecordCopy copy;
-                if (!registry.get_into(name, copy)) {
-                    return raise_registry_error(formulas::RegistryError::not_found(name));
+                if (const auto error = registry.get(name, copy)) {
+                    return raise_registry_error(*error);
                 }
                 return PyFloat_FromDouble(copy.record().value);
             });
