@@ -168,9 +168,10 @@ FormulasRegistry FormulasRegistry::seeded(std::size_t shard_count) {
     // The fresh copies of the seed records: one memcpy of the whole image.
     auto* image = static_cast<unsigned char*>(registry.arena_.allocate_alone(seed_image_bytes));
     std::memcpy(image, seed_image.data(), seed_image_bytes);
-    for (const SeedRow& row : seed_rows) {
-        registry.link_while_building(std::launder(reinterpret_cast<StoredRecord*>(image)));
-        image += seed_record_bytes(row);
+    for (const unsigned char* end = image + seed_image_bytes; image != end;) {
+        auto* record = std::launder(reinterpret_cast<StoredRecord*>(image));
+        image += round_to_word(record->bytes);
+        registry.link_while_building(record);
     }
     return registry;
 }
