@@ -17,7 +17,7 @@
 
 namespace orbalin::formulas {
 
-// Entries are spread over a power-of-two number of shards by a keyed hash of
+// Records are spread over a power-of-two number of shards by a keyed hash of
 // the name; each shard is a hash table guarded by its own reader-writer lock.
 // Reads take shared locks, `insert` an exclusive one, and no operation ever
 // holds more than one lock at a time or returns while holding one.
