@@ -25,8 +25,8 @@ std::optional<jsontext::WriteError> write_datasheet(const StoredRecord& record, 
     jsontext::ObjectWriter writer(out);
     writer.text_member(member_keys[0], record.text(record.name));
     writer.text_member(member_keys[1], display_text(record.status));
-    if (auto error = writer.member(member_keys[2], record.has_uncertainty ? jsontext::finite_or_null(record.uncertainty)
-                                                                          : std::nullopt)) {
+    if (auto error = writer.member(
+            member_keys[2], record.has_uncertainty ? jsontext::finite_or_null(record.uncertainty) : std::nullopt)) {
         return error;
     }
     writer.text_member(member_keys[3], record.text(record.units));

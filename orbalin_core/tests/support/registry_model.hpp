@@ -72,7 +72,7 @@ public:
 private:
     formulas::FormulasRegistry registry_;
     std::map<std::string, formulas::ConstantRecord> model_;
-    formulas::RecordCopy copy_;                      // reused by every lookup
+    formulas::RecordCopy copy_;                     // reused by every lookup
     std::optional<formulas::ConstantRecord> held_;  // what `copy_` holds: the last hit's record
 };
 
