@@ -133,6 +133,7 @@ TEST(Allocations, OneDatasheetLookupAndWrite) {
 // counting and moved in, so only the arena allocates.
 TEST(Allocations, StorageGrowsInDoublingBlocks) {
     std::vector<formulas::ConstantRecord> records;
+    records.reserve(500);
     for (int i = 0; i < 500; ++i) {
         records.push_back(formulas::ConstantRecord::direct("c" + std::to_string(i), 1.0, "count"));
     }
