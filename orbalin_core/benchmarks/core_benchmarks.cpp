@@ -16,6 +16,7 @@
 namespace {
 
 using orbalin::formulas::FormulasRegistry;
+using orbalin::formulas::RecordCopy;
 
 void registry_build(benchmark::State& state) {
     for (auto _ : state) {
@@ -47,7 +48,7 @@ BENCHMARK(registry_len_at_shards)->Arg(8)->Arg(64)->Arg(1024);
 void registry_sorted_names_at_shards(benchmark::State& state) {
     const auto registry = FormulasRegistry::seeded(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
-        auto names = registry.sorted_names();
+        auto names = registry.sorted_name_views();
         benchmark::DoNotOptimize(names);
     }
 }
@@ -56,8 +57,10 @@ BENCHMARK(registry_sorted_names_at_shards)->Arg(8)->Arg(64)->Arg(1024);
 void registry_lookup(benchmark::State& state) {
     const auto registry = FormulasRegistry::new_seeded();
     for (auto _ : state) {
-        auto record = registry.get("n_gen");
-        benchmark::DoNotOptimize(record);
+        RecordCopy copy;
+        auto error = registry.get("n_gen", copy);
+        benchmark::DoNotOptimize(error);
+        benchmark::DoNotOptimize(copy.record().value);
     }
 }
 BENCHMARK(registry_lookup);
@@ -65,8 +68,9 @@ BENCHMARK(registry_lookup);
 void registry_lookup_miss(benchmark::State& state) {
     const auto registry = FormulasRegistry::new_seeded();
     for (auto _ : state) {
-        auto record = registry.get("no_such_constant");
-        benchmark::DoNotOptimize(record);
+        RecordCopy copy;
+        auto error = registry.get("no_such_constant", copy);
+        benchmark::DoNotOptimize(error);
     }
 }
 BENCHMARK(registry_lookup_miss);
@@ -74,17 +78,21 @@ BENCHMARK(registry_lookup_miss);
 void registry_sorted_names(benchmark::State& state) {
     const auto registry = FormulasRegistry::new_seeded();
     for (auto _ : state) {
-        auto names = registry.sorted_names();
+        auto names = registry.sorted_name_views();
         benchmark::DoNotOptimize(names);
     }
 }
 BENCHMARK(registry_sorted_names);
 
 void datasheet_text(benchmark::State& state) {
-    const auto record = FormulasRegistry::new_seeded().get("phi").value();
+    RecordCopy record;
+    if (FormulasRegistry::new_seeded().get("phi", record)) {
+        state.SkipWithError("no phi");
+        return;
+    }
     orbalin::jsontext::TextBuffer text;
     for (auto _ : state) {
-        auto error = orbalin::formulas::write_datasheet(record, text);
+        auto error = orbalin::formulas::write_datasheet(record.record(), text);
         benchmark::DoNotOptimize(error);
         benchmark::DoNotOptimize(text.view().data());
     }
@@ -106,8 +114,10 @@ void py_get_constant_native_share(benchmark::State& state) {
     // Everything py_get_constant does outside the interpreter.
     orbalin::jsontext::TextBuffer text;
     for (auto _ : state) {
-        const auto record = FormulasRegistry::new_seeded().get("n_gen");
-        auto error = orbalin::formulas::write_datasheet(record.value(), text);
+        RecordCopy copy;
+        auto missing = FormulasRegistry::new_seeded().get("n_gen", copy);
+        benchmark::DoNotOptimize(missing);
+        auto error = orbalin::formulas::write_datasheet(copy.record(), text);
         benchmark::DoNotOptimize(error);
     }
 }
@@ -115,7 +125,7 @@ BENCHMARK(py_get_constant_native_share);
 
 void quarks_sorted_names(benchmark::State& state) {
     for (auto _ : state) {
-        auto names = orbalin::quarks::QuarkRegistry::standard_model().sorted_names();
+        auto names = orbalin::quarks::QuarkRegistry::standard_model().sorted_name_views();
         benchmark::DoNotOptimize(names);
     }
 }

@@ -3,7 +3,7 @@
 // else the machine is doing. The cost of one operation is
 // (count at N runs - count at 0 runs) / N.
 //
-//   instruction_driver <build|get|get_into|len|sorted_names|sorted_name_views|datasheet|quarks> <runs> [shards]
+//   instruction_driver <build|get|len|sorted_name_views|datasheet|quarks> <runs> [shards]
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -32,7 +32,7 @@ FormulasRegistry build(std::size_t shards) {
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fputs(
-            "usage: instruction_driver <build|get|get_into|len|sorted_names|sorted_name_views|datasheet|quarks> <runs> "
+            "usage: instruction_driver <build|get|len|sorted_name_views|datasheet|quarks> <runs> "
             "[shards]\n",
             stderr);
         return 2;
@@ -45,20 +45,18 @@ int main(int argc, char** argv) {
         if (operation == "build") {
             keep(build(shards));
         } else if (operation == "get") {
-            keep(shared.get("n_gen"));
-        } else if (operation == "get_into") {
             orbalin::formulas::RecordCopy copy;
-            keep(shared.get_into("n_gen", copy));
+            keep(shared.get("n_gen", copy));
             keep(copy.record().value);
         } else if (operation == "len") {
             keep(shared.len());
-        } else if (operation == "sorted_names") {
-            keep(shared.sorted_names());
         } else if (operation == "sorted_name_views") {
             keep(shared.sorted_name_views());
         } else if (operation == "datasheet") {
+            orbalin::formulas::RecordCopy copy;
+            keep(build(shards).get("n_gen", copy));
             orbalin::jsontext::TextBuffer text;
-            keep(orbalin::formulas::write_datasheet(build(shards).get("n_gen").value(), text));
+            keep(orbalin::formulas::write_datasheet(copy.record(), text));
             keep(text.view());
         } else if (operation == "quarks") {
             keep(orbalin::quarks::QuarkRegistry::standard_model().sorted_name_views());

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <string>
@@ -117,7 +118,7 @@ TEST(ObjectText, MembersCompactInTheOrderWritten) {
     TextBuffer out;
     ObjectWriter writer(out);
     writer.text_member("name", "n\"gen");
-    ASSERT_FALSE(writer.member("uncertainty", Null{}).has_value());
+    ASSERT_FALSE(writer.member("uncertainty", std::nullopt).has_value());
     ASSERT_FALSE(writer.member("value", 3.0).has_value());
     writer.close();
     EXPECT_EQ(out.view(), R"({"name":"n\"gen","uncertainty":null,"value":3.0})");
@@ -157,9 +158,9 @@ TEST(TextBufferGrowth, KeepsEveryByteAcrossTheMoveToTheHeap) {
 }
 
 TEST(ObjectText, FiniteOrNullMapsNonFiniteToNull) {
-    EXPECT_EQ(finite_or_null(1.5), Value(1.5));
-    EXPECT_EQ(finite_or_null(std::numeric_limits<double>::infinity()), Value(Null{}));
-    EXPECT_EQ(finite_or_null(std::numeric_limits<double>::quiet_NaN()), Value(Null{}));
+    EXPECT_EQ(finite_or_null(1.5), 1.5);
+    EXPECT_EQ(finite_or_null(std::numeric_limits<double>::infinity()), std::nullopt);
+    EXPECT_EQ(finite_or_null(std::numeric_limits<double>::quiet_NaN()), std::nullopt);
 }
 
 // Digits of the written text: everything but sign, point, zeros padding the

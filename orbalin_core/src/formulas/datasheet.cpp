@@ -20,16 +20,16 @@ static_assert(in_byte_order(member_keys), "an object's members are written in th
 
 }  // namespace
 
-std::optional<jsontext::WriteError> write_datasheet(const ConstantRecord& record, jsontext::TextBuffer& out) {
+std::optional<jsontext::WriteError> write_datasheet(const StoredRecord& record, jsontext::TextBuffer& out) {
     out.clear();
     jsontext::ObjectWriter writer(out);
-    writer.text_member(member_keys[0], record.name);
+    writer.text_member(member_keys[0], record.text(record.name));
     writer.text_member(member_keys[1], display_text(record.status));
     if (auto error = writer.member(
-            member_keys[2], record.uncertainty ? jsontext::finite_or_null(*record.uncertainty) : jsontext::Value{})) {
+            member_keys[2], record.has_uncertainty ? jsontext::finite_or_null(record.uncertainty) : std::nullopt)) {
         return error;
     }
-    writer.text_member(member_keys[3], record.units);
+    writer.text_member(member_keys[3], record.text(record.units));
     if (auto error = writer.member(member_keys[4], jsontext::finite_or_null(record.value))) {
         return error;
     }

@@ -17,7 +17,7 @@
 namespace orbalin::formulas {
 namespace {
 
-// Index slots of a table holding `size` entries: none while empty, then the
+// Index slots of a table holding `size` records: none while empty, then the
 // smallest power of two from 4 up that keeps the table at most 3/4 full.
 // A function of the size alone, so a shard needs to store only its size.
 inline std::size_t capacity_for(std::uint32_t size) noexcept {
@@ -28,13 +28,13 @@ inline std::size_t capacity_for(std::uint32_t size) noexcept {
     return std::max<std::size_t>(4, std::bit_ceil(least));
 }
 
-// Bytes of one entry pointer in a table (object pointers all have one size here).
-constexpr std::size_t entry_pointer_bytes = sizeof(void*);
+// Bytes of one record pointer in a table (object pointers all have one size here).
+constexpr std::size_t record_pointer_bytes = sizeof(void*);
 
-// A table of `capacity` index slots: the indices, then 3/4 as many entry
+// A table of `capacity` index slots: the indices, then 3/4 as many record
 // pointers (the most it ever holds).
 constexpr std::size_t table_bytes(std::size_t capacity) noexcept {
-    return capacity * sizeof(std::uint32_t) + capacity / 4 * 3 * entry_pointer_bytes;
+    return capacity * sizeof(std::uint32_t) + capacity / 4 * 3 * record_pointer_bytes;
 }
 
 constexpr std::size_t first_capacity = 4;
@@ -43,70 +43,43 @@ constexpr std::size_t first_capacity = 4;
 constexpr std::size_t first_table_offset = 8;
 static_assert(first_table_offset + table_bytes(first_capacity) <= 64);
 
-StoredEntry** entries_of(std::uint32_t* table, std::size_t capacity) noexcept {
-    return reinterpret_cast<StoredEntry**>(table + capacity);
+StoredRecord** records_of(std::uint32_t* table, std::size_t capacity) noexcept {
+    return reinterpret_cast<StoredRecord**>(table + capacity);
 }
 
-// The index slot holding the entry of `key`, else the free slot where it
+// The index slot holding the record of `key`, else the free slot where it
 // would go: lookups, inserts and rebuilding a grown table all use it.
 [[gnu::always_inline]] inline std::uint32_t* probe(std::uint32_t* indices, std::size_t capacity, std::uint64_t hash,
                                                    std::string_view key) noexcept {
-    StoredEntry* const* entries = entries_of(indices, capacity);
-    return common::probe_indices(indices, capacity, hash, [entries, hash, key](std::uint32_t position) {
-        const StoredEntry* entry = entries[position];
-        return entry->hash == hash && entry->key() == key;
+    StoredRecord* const* records = records_of(indices, capacity);
+    return common::probe_indices(indices, capacity, hash, [records, hash, key](std::uint32_t position) {
+        const StoredRecord* record = records[position];
+        return record->hash == hash && record->key() == key;
     });
 }
 
-// The seed table as it lies in storage: each row an entry head (hash and
-// record pointer left zero, to be set by the build), its key, and its
-// record, 8-byte aligned.
-struct SeedPlace {
-    std::size_t entry;
-    std::size_t record;
-};
-
+// The seed table as it lies in storage: each row's record, 8-byte aligned,
+// one after another in table order.
 constexpr std::size_t seed_record_bytes(const SeedRow& row) {
-    return record_bytes(row.name, row.units, row.derivation, row.dependencies);
+    return round_to_word(record_bytes(row.name, row.units, row.derivation, row.dependencies));
 }
 
-constexpr std::array<SeedPlace, seed_count> seed_places = [] {
-    std::array<SeedPlace, seed_count> places{};
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < seed_count; ++i) {
-        places[i] = {at, at + entry_head_bytes(seed_rows[i].name.size())};
-        at = places[i].record + round_to_word(seed_record_bytes(seed_rows[i]));
+constexpr std::size_t seed_image_bytes = [] {
+    std::size_t bytes = 0;
+    for (const SeedRow& row : seed_rows) {
+        bytes += seed_record_bytes(row);
     }
-    return places;
+    return bytes;
 }();
-
-constexpr std::size_t seed_image_bytes = seed_places.back().record + round_to_word(seed_record_bytes(seed_rows.back()));
-
-// StoredEntry with its pointer as an integer, which the compiler can lay out as bytes.
-struct ImageEntryHead {
-    std::uint64_t hash;
-    std::uint32_t key_size;
-    std::uint32_t unused_word;
-    std::uint64_t record;
-};
-static_assert(sizeof(ImageEntryHead) == sizeof(StoredEntry));
 
 constexpr std::array<unsigned char, seed_image_bytes> seed_image = [] {
     std::array<unsigned char, seed_image_bytes> image{};
-    for (std::size_t i = 0; i < seed_count; ++i) {
-        const SeedRow& row = seed_rows[i];
-        const auto head = std::bit_cast<std::array<unsigned char, sizeof(ImageEntryHead)>>(
-            ImageEntryHead{0, static_cast<std::uint32_t>(row.name.size()), 0, 0});
-        std::size_t at = seed_places[i].entry;
-        for (const unsigned char byte : head) {
-            image[at++] = byte;
-        }
-        for (const char c : row.name) {
-            image[at++] = static_cast<unsigned char>(c);
-        }
-        write_record(image.data() + seed_places[i].record, row.name, row.units,
+    std::size_t at = 0;
+    for (const SeedRow& row : seed_rows) {
+        write_record(image.data() + at, row.name, row.units,
                      row.derived ? std::optional<std::string_view>(row.derivation) : std::nullopt, row.value,
                      std::nullopt, row.derived ? ConstantStatus::Pending : ConstantStatus::Seed, row.dependencies);
+        at += seed_record_bytes(row);
     }
     return image;
 }();
@@ -127,10 +100,10 @@ static_assert(table_bytes(first_capacity) == 10 * first_capacity && table_bytes(
 }  // namespace
 
 template <class Allocate>
-[[gnu::always_inline]] inline const StoredRecord* FormulasRegistry::link(StoredEntry* entry, Allocate allocate) {
-    const std::string_view key = entry->key();
+[[gnu::always_inline]] inline const StoredRecord* FormulasRegistry::link(StoredRecord* record, Allocate allocate) {
+    const std::string_view key = record->key();
     const std::uint64_t hash = common::keyed_mix_hash(key_, key);
-    entry->hash = hash;
+    record->hash = hash;
     const std::size_t index = shard_index(hash);
     Shard& shard = shard_at(index);
     std::uint32_t*& table = tables_[index];
@@ -140,11 +113,10 @@ template <class Allocate>
     if (capacity != 0) {
         slot = probe(table, capacity, hash, key);
         if (*slot != 0) {
-            StoredEntry* held = entries_of(table, capacity)[*slot - 1];
-            return std::exchange(held->record, entry->record);
+            return std::exchange(records_of(table, capacity)[*slot - 1], record);
         }
     }
-    // Full at 3/4: the table grows when the entry to come would pass that.
+    // Full at 3/4: the table grows when the record to come would pass that.
     std::size_t grown_capacity = capacity;
     if (common::must_grow(shard.size, capacity)) {
         grown_capacity = capacity == 0 ? first_capacity : capacity * 2;
@@ -158,9 +130,9 @@ template <class Allocate>
             grown = static_cast<std::uint32_t*>(allocate(table_bytes(grown_capacity)));
             std::memset(grown, 0, grown_capacity * sizeof(std::uint32_t));
         }
-        StoredEntry** moved = entries_of(grown, grown_capacity);
+        StoredRecord** moved = records_of(grown, grown_capacity);
         if (shard.size != 0) {
-            std::memcpy(moved, entries_of(table, capacity), shard.size * entry_pointer_bytes);
+            std::memcpy(moved, records_of(table, capacity), shard.size * record_pointer_bytes);
         }
         for (std::uint32_t i = 0; i < shard.size; ++i) {
             *probe(grown, grown_capacity, moved[i]->hash, moved[i]->key()) = i + 1;
@@ -168,18 +140,18 @@ template <class Allocate>
         table = grown;
         slot = probe(grown, grown_capacity, hash, key);
     }
-    entries_of(table, grown_capacity)[shard.size] = entry;
+    records_of(table, grown_capacity)[shard.size] = record;
     ++shard.size;
     *slot = shard.size;
     return nullptr;
 }
 
-inline const StoredRecord* FormulasRegistry::link_while_building(StoredEntry* entry) {
-    return link(entry, [this](std::size_t bytes) { return arena_.allocate_alone(bytes); });
+inline const StoredRecord* FormulasRegistry::link_while_building(StoredRecord* record) {
+    return link(record, [this](std::size_t bytes) { return arena_.allocate_alone(bytes); });
 }
 
-const StoredRecord* FormulasRegistry::link_shared(StoredEntry* entry) {
-    return link(entry, [this](std::size_t bytes) { return arena_.allocate(bytes); });
+const StoredRecord* FormulasRegistry::link_shared(StoredRecord* record) {
+    return link(record, [this](std::size_t bytes) { return arena_.allocate(bytes); });
 }
 
 FormulasRegistry FormulasRegistry::new_seeded() {
@@ -196,10 +168,10 @@ FormulasRegistry FormulasRegistry::seeded(std::size_t shard_count) {
     // The fresh copies of the seed records: one memcpy of the whole image.
     auto* image = static_cast<unsigned char*>(registry.arena_.allocate_alone(seed_image_bytes));
     std::memcpy(image, seed_image.data(), seed_image_bytes);
-    for (const SeedPlace& place : seed_places) {
-        auto* entry = std::launder(reinterpret_cast<StoredEntry*>(image + place.entry));
-        entry->record = std::launder(reinterpret_cast<const StoredRecord*>(image + place.record));
-        registry.link_while_building(entry);  // a replaced record would simply be dropped
+    for (const unsigned char* end = image + seed_image_bytes; image != end;) {
+        auto* record = std::launder(reinterpret_cast<StoredRecord*>(image));
+        image += round_to_word(record->bytes);
+        registry.link_while_building(record);
     }
     return registry;
 }
@@ -220,17 +192,8 @@ FormulasRegistry::FormulasRegistry(std::size_t shard_count, std::size_t storage_
     // Zeroed memory is a set of empty shards with unlocked locks (and, in
     // padded lines, empty first tables): a Shard is an aggregate, so the
     // arena's block, which came from operator new, holds them once the bytes
-    // say so. Zeroed in pieces of at most 2 KiB, which memset fills with
-    // vector stores; larger requests go to `rep stosb`, which costs an
-    // instruction per byte under callgrind, the yardstick of the benchmarks.
-    constexpr std::size_t piece = 2048;
-    for (std::size_t at = 0, bytes = count * shard_stride_; at < bytes; at += piece) {
-        std::size_t length = std::min(piece, bytes - at);
-        // Hides the bound from the compiler, which would otherwise inline a
-        // `rep stosq` in place of the call.
-        asm("" : "+r"(length));
-        std::memset(shards_ + at, 0, length);
-    }
+    // say so.
+    std::memset(shards_, 0, count * shard_stride_);
 }
 
 FormulasRegistry::FormulasRegistry(FormulasRegistry&& other) noexcept
@@ -254,57 +217,37 @@ FormulasRegistry& FormulasRegistry::operator=(FormulasRegistry&& other) noexcept
 std::optional<ConstantRecord> FormulasRegistry::insert(
     ConstantRecord record) {  // NOLINT(performance-unnecessary-value-param): taken, as callers hand it over
     const std::string_view derivation = record.derivation ? std::string_view(*record.derivation) : std::string_view();
-    const std::size_t head_bytes = entry_head_bytes(record.name.size());
-    const std::size_t bytes = head_bytes + record_bytes(record.name, record.units, derivation, record.dependencies);
     // Everything that can fail (the allocation, the size check) happens
     // before any table changes, so a failed insert leaves the registry as it was.
-    auto* block = static_cast<unsigned char*>(arena_.allocate(bytes));
-    write_record(block + head_bytes, record.name, record.units,
+    auto* block = static_cast<unsigned char*>(
+        arena_.allocate(record_bytes(record.name, record.units, derivation, record.dependencies)));
+    write_record(block, record.name, record.units,
                  record.derivation ? std::optional<std::string_view>(derivation) : std::nullopt, record.value,
                  record.uncertainty, record.status, record.dependencies);
-    auto* entry = new (block) StoredEntry{0, static_cast<std::uint32_t>(record.name.size()), 0,
-                                          std::launder(reinterpret_cast<const StoredRecord*>(block + head_bytes))};
-    record.name.copy(reinterpret_cast<char*>(block + sizeof(StoredEntry)), record.name.size());
-    if (const StoredRecord* previous = link_shared(entry); previous != nullptr) {
+    if (const StoredRecord* previous = link_shared(std::launder(reinterpret_cast<StoredRecord*>(block)));
+        previous != nullptr) {
         // A replaced record stays in the arena, unchanged, until the registry goes.
         return previous->to_record();
     }
     return std::nullopt;
 }
 
-const StoredEntry* FormulasRegistry::find(std::size_t index, std::uint64_t hash, std::string_view key) const noexcept {
-    const Shard& shard = shard_at(index);
-    if (shard.size == 0) {  // an empty shard ends the search without probing
-        return nullptr;
-    }
-    const std::size_t capacity = capacity_for(shard.size);
-    std::uint32_t* table = tables_[index];
-    const std::uint32_t* slot = probe(table, capacity, hash, key);
-    return *slot == 0 ? nullptr : entries_of(table, capacity)[*slot - 1];
-}
-
-common::Result<ConstantRecord, RegistryError> FormulasRegistry::get(std::string_view name) const {
+std::optional<RegistryError> FormulasRegistry::get(std::string_view name, RecordCopy& copy) const {
     const std::uint64_t hash = common::keyed_mix_hash(key_, name);
     const std::size_t index = shard_index(hash);
     {
-        const std::shared_lock guard(shard_at(index).lock);
-        if (const StoredEntry* entry = find(index, hash, name); entry != nullptr) {
-            return entry->record->to_record();  // deep copy taken under the lock
+        const Shard& shard = shard_at(index);
+        const std::shared_lock guard(shard.lock);
+        if (shard.size != 0) {  // an empty shard has no table to probe
+            const std::size_t capacity = capacity_for(shard.size);
+            std::uint32_t* table = tables_[index];
+            if (const std::uint32_t* slot = probe(table, capacity, hash, name); *slot != 0) {
+                copy.assign(*records_of(table, capacity)[*slot - 1]);  // taken under the lock
+                return std::nullopt;
+            }
         }
     }
     return RegistryError::not_found(name);
-}
-
-bool FormulasRegistry::get_into(std::string_view name, RecordCopy& copy) const {
-    const std::uint64_t hash = common::keyed_mix_hash(key_, name);
-    const std::size_t index = shard_index(hash);
-    const std::shared_lock guard(shard_at(index).lock);
-    const StoredEntry* entry = find(index, hash, name);
-    if (entry == nullptr) {
-        return false;
-    }
-    copy.assign(*entry->record);  // taken under the lock
-    return true;
 }
 
 std::uint64_t FormulasRegistry::len() const {
@@ -328,18 +271,13 @@ std::vector<std::string_view> FormulasRegistry::sorted_name_views() const {
         if (shard.size == 0) {
             continue;
         }
-        const StoredEntry* const* entries = entries_of(tables_[i], capacity_for(shard.size));
+        const StoredRecord* const* records = records_of(tables_[i], capacity_for(shard.size));
         for (std::size_t at = 0; at < shard.size; ++at) {
-            names.push_back(entries[at]->key());
+            names.push_back(records[at]->key());
         }
     }
     common::sort_by_bytes(names);
     return names;
-}
-
-std::vector<std::string> FormulasRegistry::sorted_names() const {
-    const std::vector<std::string_view> views = sorted_name_views();
-    return {views.begin(), views.end()};
 }
 
 }  // namespace orbalin::formulas

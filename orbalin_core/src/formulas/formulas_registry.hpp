@@ -5,38 +5,37 @@
 #include <cstdint>
 #include <new>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/arena.hpp"
 #include "common/keyed_hash.hpp"
 #include "common/reader_writer_lock.hpp"
-#include "common/result.hpp"
 #include "formulas/constant_record.hpp"
 #include "formulas/registry_error.hpp"
 #include "formulas/stored_record.hpp"
 
 namespace orbalin::formulas {
 
-// Entries are spread over a power-of-two number of shards by a keyed hash of
+// Records are spread over a power-of-two number of shards by a keyed hash of
 // the name; each shard is a hash table guarded by its own reader-writer lock.
 // Reads take shared locks, `insert` an exclusive one, and no operation ever
 // holds more than one lock at a time or returns while holding one.
 //
 // Storage: everything a registry holds (its shards, their tables, every
-// entry) lives in one arena owned by the registry, so a registry built from
+// record) lives in one arena owned by the registry, so a registry built from
 // the seed table costs one heap allocation and is freed at once. Writers of
 // different shards allocate from it without a lock of their own.
 //
-// A shard is an 8-byte head (lock word, entry count); the pointer to its
+// A shard is an 8-byte head (lock word, record count); the pointer to its
 // table sits in a separate array, read only once the count says the table
 // exists, so a new registry zeroes 8 bytes per shard and no more. A table holds
-// the shard's entries densely in insertion order, plus 32-bit indices into
-// them that are probed linearly and kept at most 3/4 full; it is made at the
-// shard's first insert and replaced by one twice the size as the shard
-// fills. Up to 64 shards, each shard has a cache line of its own and its
-// first table (4 indices, 3 entries) lives in the rest of that line.
+// pointers to the shard's records densely in insertion order, plus 32-bit
+// indices into them that are probed linearly and kept at most 3/4 full; it is
+// made at the shard's first insert and replaced by one twice the size as the
+// shard fills. Up to 64 shards, each shard has a cache line of its own and
+// its first table (4 indices, 3 record pointers) lives in the rest of that
+// line.
 //
 // Names are byte strings compared exactly: no trimming, no case folding, no
 // normalisation; an embedded NUL is part of the name.
@@ -61,36 +60,27 @@ public:
     FormulasRegistry& operator=(const FormulasRegistry&) = delete;
     ~FormulasRegistry() = default;
 
-    // Stores `record` under a copy of its name. If a record of that name was
-    // stored, the new one takes its place (the stored key stays) and the old
-    // one is returned.
+    // Stores a copy of `record` under its name. If a record of that name was
+    // stored, the new one takes its place and the old one is returned.
     std::optional<ConstantRecord> insert(ConstantRecord record);
 
-    // A deep copy of the record stored under exactly `name`, or NotFound
-    // carrying a copy of `name`.
-    [[nodiscard]] common::Result<ConstantRecord, RegistryError> get(std::string_view name) const;
-
-    // The same deep copy taken into `copy` (one memcpy, no heap for a record
-    // of up to 248 bytes); false, leaving `copy` as it was, when no record
-    // has exactly that name.
-    [[nodiscard]] bool get_into(std::string_view name, RecordCopy& copy) const;
+    // Takes a deep copy of the record stored under exactly `name` into `copy`
+    // while holding the shard's shared lock (one memcpy, no heap for a record
+    // of up to 248 bytes). When no record has exactly that name, returns
+    // NotFound carrying a copy of `name` and leaves `copy` as it was.
+    [[nodiscard]] std::optional<RegistryError> get(std::string_view name, RecordCopy& copy) const;
 
     // Number of records, summed shard by shard under each shard's read lock.
     [[nodiscard]] std::uint64_t len() const;
 
-    // Copies of all names, ascending by unsigned byte value, a prefix first.
-    [[nodiscard]] std::vector<std::string> sorted_names() const;
-
-    // The same order, as views of the stored keys: valid for as long as the
-    // registry lives, since a stored key is never moved, changed or freed
-    // before the registry is (a replaced record keeps its key). For callers
-    // that copy the names elsewhere anyway, such as into Python strings.
+    // All names, ascending by unsigned byte value, a prefix first, as views of
+    // the stored records' names: valid for as long as the registry lives,
+    // since a stored record is never moved, changed or freed before the
+    // registry is (a replaced one stays in the arena). For callers that copy
+    // the names elsewhere anyway, such as into Python strings.
     [[nodiscard]] std::vector<std::string_view> sorted_name_views() const;
 
     [[nodiscard]] std::size_t shard_count() const noexcept { return std::size_t{1} << shard_bits_; }
-
-    // Heap blocks the registry's storage took (for tests and benchmarks).
-    [[nodiscard]] std::size_t storage_blocks() const noexcept { return arena_.block_count(); }
 
 private:
     struct Shard {
@@ -101,19 +91,16 @@ private:
 
     FormulasRegistry(std::size_t shard_count, std::size_t storage_hint);
 
-    // Links a written entry (its record set, its hash not yet) into its
-    // shard under the shard's exclusive lock, with the replace rule: when
-    // the shard holds the key already, that entry takes the new record and
-    // the record it held is returned. The two named paths differ only in
-    // how a growing table gets its memory: while the registry is being built
-    // no other thread can reach the arena.
-    const StoredRecord* link_while_building(StoredEntry* entry);
-    const StoredRecord* link_shared(StoredEntry* entry);
+    // Links a written record (its hash not yet set) into its shard under the
+    // shard's exclusive lock, with the replace rule: when the shard holds a
+    // record of that name already, the new one takes its place in the table
+    // and the old one is returned. The two named paths differ only in how a
+    // growing table gets its memory: while the registry is being built no
+    // other thread can reach the arena.
+    const StoredRecord* link_while_building(StoredRecord* record);
+    const StoredRecord* link_shared(StoredRecord* record);
     template <class Allocate>
-    const StoredRecord* link(StoredEntry* entry, Allocate allocate);
-
-    // The entry of exactly `key` in shard `index`, or null; under its lock.
-    [[nodiscard]] const StoredEntry* find(std::size_t index, std::uint64_t hash, std::string_view key) const noexcept;
+    const StoredRecord* link(StoredRecord* record, Allocate allocate);
 
     [[nodiscard]] std::size_t shard_index(std::uint64_t hash) const noexcept {
         // The top bits pick the shard and the low bits the slot, so the two
@@ -127,7 +114,7 @@ private:
     // Up to this many shards, each gets a cache line of its own, so that
     // readers of different shards on different cores never write to the
     // same line (their shared locks are writes), and the line's other 48
-    // bytes hold the shard's first table. Beyond it the 16-byte heads are
+    // bytes hold the shard's first table. Beyond it the 8-byte heads are
     // packed, so a build's cost does not grow with the host.
     static constexpr std::size_t cache_line = 64;
     static constexpr std::size_t padded_shard_limit = 64;
@@ -145,7 +132,7 @@ private:
     std::size_t shard_stride_;     // bytes from one shard to the next
     std::byte* shards_ = nullptr;  // shard_count() shards, in `arena_`
     // Shard i's table: capacity_for(size) 32-bit indices (0: free, k: the
-    // k-th entry), then room for 3/4 as many entry pointers in insertion
+    // k-th record), then room for 3/4 as many record pointers in insertion
     // order. Unset while the shard is empty, and never read then.
     std::uint32_t** tables_ = nullptr;
 };

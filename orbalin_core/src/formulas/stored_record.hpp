@@ -1,19 +1,19 @@
-// How a registry keeps its entries and records.
+// How a registry keeps its records, and the copy a lookup hands out.
 //
-// An entry is a head (hash, key size, record pointer), the key bytes, then
-// (for a freshly stored entry) the record. The record is one relocatable
-// block: a fixed header, one reference per dependency, then every text's
-// bytes, each text referred to by its offset from the record's first byte.
-// Nothing in a record points outside it, so one memcpy of its `bytes` is a
-// complete deep copy wherever it lands; that is how a build copies the seed
-// records, all seventeen laid out by the compiler as one image. The key and
-// the record's name are separate copies: a replaced record keeps the key.
+// A stored record is one relocatable block: a fixed header, one reference
+// per dependency, then every text's bytes, each text referred to by its
+// offset from the record's first byte. Nothing in a record points outside
+// it, so one memcpy of its `bytes` is a complete deep copy wherever it lands:
+// that is how a build copies the seed records (all seventeen laid out by the
+// compiler as one image) and how a lookup copies the record it found. The
+// record's name is its key in the registry.
 #pragma once
 
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -33,6 +33,7 @@ struct TextRef {
 };
 
 struct StoredRecord {
+    std::uint64_t hash;  // the registry's keyed hash of the name, set when the record is linked into a shard
     double value;
     double uncertainty;   // meaningful only when has_uncertainty
     std::uint32_t bytes;  // the whole record: header, dependency references and texts
@@ -49,6 +50,8 @@ struct StoredRecord {
     [[nodiscard]] std::string_view text(TextRef ref) const noexcept {
         return {reinterpret_cast<const char*>(this) + ref.offset, ref.size};
     }
+
+    [[nodiscard]] std::string_view key() const noexcept { return text(name); }
 
     [[nodiscard]] TextRef dependency(std::size_t index) const noexcept {
         TextRef ref{};
@@ -76,18 +79,8 @@ struct StoredRecord {
         return record;
     }
 };
-static_assert(sizeof(StoredRecord) == 56);
+static_assert(sizeof(StoredRecord) == 64);
 static_assert(std::is_trivially_copyable_v<StoredRecord> && alignof(StoredRecord) == 8);
-
-struct StoredEntry {
-    std::uint64_t hash;  // the registry's keyed hash of the key
-    std::uint32_t key_size;
-    std::uint32_t unused_word;
-    const StoredRecord* record;  // replaced, never changed in place, by an insert of the same key
-
-    [[nodiscard]] std::string_view key() const noexcept { return {reinterpret_cast<const char*>(this + 1), key_size}; }
-};
-static_assert(sizeof(StoredEntry) == 24 && std::is_trivially_copyable_v<StoredEntry>);
 
 // A deep copy of one stored record, made by a single memcpy of its bytes:
 // into a buffer held in place when the record fits (every seed record does),
@@ -98,18 +91,18 @@ public:
     RecordCopy() noexcept = default;
     RecordCopy(const RecordCopy&) = delete;
     RecordCopy& operator=(const RecordCopy&) = delete;
-    RecordCopy(RecordCopy&&) = delete;
+    RecordCopy(RecordCopy&&) = delete;  // `record_` may point into `in_place_`
     RecordCopy& operator=(RecordCopy&&) = delete;
-    ~RecordCopy() { release(); }
+    ~RecordCopy() = default;
 
-    // Replaces the held copy with one of `stored`. Throws std::bad_alloc
-    // (holding nothing then) for a record larger than the buffer.
+    // Replaces the held copy with one of `stored`. Throws std::bad_alloc,
+    // holding what it held, when a record larger than the buffer finds no
+    // heap memory.
     void assign(const StoredRecord& stored) {
-        release();
         unsigned char* target = in_place_.data();
         if (stored.bytes > in_place_.size()) {
-            target = static_cast<unsigned char*>(::operator new(stored.bytes));
-            on_heap_ = target;
+            heap_ = std::make_unique_for_overwrite<unsigned char[]>(stored.bytes);  // aligned for any scalar
+            target = heap_.get();
         }
         std::memcpy(target, &stored, stored.bytes);
         record_ = std::launder(reinterpret_cast<const StoredRecord*>(target));
@@ -119,26 +112,16 @@ public:
     [[nodiscard]] const StoredRecord& record() const noexcept { return *record_; }
 
 private:
-    void release() noexcept {
-        ::operator delete(static_cast<void*>(on_heap_));
-        on_heap_ = nullptr;
-        record_ = nullptr;
-    }
-
     static constexpr std::size_t in_place_bytes = 248;
+    // Written before it is read; not zeroed, which would cost as much as the copy.
     alignas(StoredRecord) std::array<unsigned char, in_place_bytes> in_place_;
-    unsigned char* on_heap_ = nullptr;
+    std::unique_ptr<unsigned char[]> heap_;  // null until a record outgrew `in_place_`
     const StoredRecord* record_ = nullptr;
 };
 
-// Entries and records start on 8-byte boundaries.
+// Records start on 8-byte boundaries.
 [[nodiscard]] constexpr std::size_t round_to_word(std::size_t bytes) noexcept {
     return (bytes + 7) & ~std::size_t{7};
-}
-
-// Bytes from an entry's head to its record.
-[[nodiscard]] constexpr std::size_t entry_head_bytes(std::size_t key_size) noexcept {
-    return round_to_word(sizeof(StoredEntry) + key_size);
 }
 
 // The bytes a record of these texts takes.
@@ -152,10 +135,10 @@ template <class Dependencies>
     return bytes;
 }
 
-// Writes a record into `out` (record_bytes(...) bytes): at compile time for
-// the seed image, at run time for `insert`. A record is limited to 4 GiB of
-// texts, which its 32-bit offsets can reach; beyond that it throws
-// std::length_error.
+// Writes a record into `out` (record_bytes(...) bytes), its hash left zero:
+// at compile time for the seed image, at run time for `insert`. A record is
+// limited to 4 GiB of texts, which its 32-bit offsets can reach; beyond that
+// it throws std::length_error.
 template <class Dependencies>
 constexpr void write_record(unsigned char* out, std::string_view name, std::string_view units,
                             std::optional<std::string_view> derivation, double value, std::optional<double> uncertainty,
@@ -195,7 +178,7 @@ constexpr void write_record(unsigned char* out, std::string_view name, std::stri
     const TextRef name_ref = put(name);
     const TextRef units_ref = put(units);
     const TextRef derivation_ref = derivation ? put(*derivation) : TextRef{0, 0};
-    place(0, StoredRecord{value, uncertainty.value_or(0.0), static_cast<std::uint32_t>(total), count, status,
+    place(0, StoredRecord{0, value, uncertainty.value_or(0.0), static_cast<std::uint32_t>(total), count, status,
                           uncertainty.has_value(), derivation.has_value(), 0, name_ref, units_ref, derivation_ref, 0});
 }
 

@@ -48,11 +48,11 @@ void append_hex_escape(TextBuffer& out, unsigned char byte) {
 
 }  // namespace
 
-Value finite_or_null(double number) {
+std::optional<double> finite_or_null(double number) {
     if (std::isfinite(number)) {
         return number;
     }
-    return Null{};
+    return std::nullopt;
 }
 
 void append_string(TextBuffer& out, std::string_view text) {
@@ -153,17 +153,13 @@ void ObjectWriter::key_of_next_member(std::string_view key) {
     out_.push_back(':');
 }
 
-std::optional<WriteError> ObjectWriter::member(std::string_view key, const Value& value) {
+std::optional<WriteError> ObjectWriter::member(std::string_view key, std::optional<double> number) {
     key_of_next_member(key);
-    if (std::holds_alternative<Null>(value)) {
+    if (!number) {
         out_.append("null");
         return std::nullopt;
     }
-    if (const double* number = std::get_if<double>(&value)) {
-        return append_number(out_, *number);
-    }
-    append_string(out_, std::get<std::string>(value));
-    return std::nullopt;
+    return append_number(out_, *number);
 }
 
 }  // namespace orbalin::jsontext

@@ -6,20 +6,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "jsontext/text_buffer.hpp"
 
 namespace orbalin::jsontext {
 
-struct Null {
-    friend bool operator==(Null, Null) = default;
-};
-
-using Value = std::variant<Null, double, std::string>;
-
-// A number member when `number` is finite, else null: JSON has no NaN or infinity.
-[[nodiscard]] Value finite_or_null(double number);
+// `number` when it is finite, else nothing, which a member writes as null:
+// JSON has no NaN or infinity.
+[[nodiscard]] std::optional<double> finite_or_null(double number);
 
 // Why writing stopped; the text reaches Python as a ValueError.
 struct WriteError {
@@ -46,7 +40,8 @@ public:
         key_of_next_member(key);
         append_string(out_, text);
     }
-    [[nodiscard]] std::optional<WriteError> member(std::string_view key, const Value& value);
+    // A number member, or null for no number.
+    [[nodiscard]] std::optional<WriteError> member(std::string_view key, std::optional<double> number);
 
     void close() { out_.push_back('}'); }
 

@@ -1,5 +1,7 @@
 // PyFormulasRegistry: a constants registry built at creation and owned by the instance.
-#include "common/result.hpp"
+#include <optional>
+#include <string_view>
+
 #include "formulas/formulas_registry.hpp"
 #include "pyfacade/arguments.hpp"
 #include "pyfacade/conversion.hpp"
@@ -23,20 +25,23 @@ PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject
     return FormulasRegistryClass::call_with_one_argument(
         get_parameter, self, args, nargsf, kwnames, text_argument,
         [](const formulas::FormulasRegistry& registry, std::string_view name) -> PyObject* {
-            const auto value = run_native([&registry, name]() -> common::Result<double, Refusal> {
+            double value = 0.0;
+            // The lookup and its copy are native work; the float is made after.
+            const auto refusal = run_native([&registry, name, &value]() -> std::optional<Refusal> {
                 formulas::RecordCopy copy;
-                if (!registry.get_into(name, copy)) {
-                    return Refusal::from(formulas::RegistryError::not_found(name));
+                if (const auto error = registry.get(name, copy)) {
+                    return Refusal::from(*error);
                 }
-                return copy.record().value;
+                value = copy.record().value;
+                return std::nullopt;
             });
-            if (!value) {
+            if (!refusal) {
                 return nullptr;  // the native work threw; its error is set
             }
-            if (!*value) {
-                return value->error().raise();
+            if (*refusal) {
+                return (*refusal)->raise();
             }
-            return PyFloat_FromDouble(value->value());
+            return PyFloat_FromDouble(value);
         });
 }
 

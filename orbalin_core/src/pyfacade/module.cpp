@@ -95,13 +95,13 @@ PyObject* datasheet(std::string_view name) {
     }
     jsontext::TextBuffer text;  // on the stack: a datasheet fits inline
     // The registry, the record copy and the text are native work; the
-    // interpreter is called only once it is done and they are gone.
+    // interpreter is called only once it is done and the first two are gone.
     const auto refusal = run_native([name, &text]() -> std::optional<Refusal> {
-        const auto found = formulas::FormulasRegistry::new_seeded().get(name);
-        if (!found) {
-            return Refusal::from(found.error());
+        formulas::RecordCopy copy;  // outlives the registry, which lives for the lookup alone
+        if (const auto error = formulas::FormulasRegistry::new_seeded().get(name, copy)) {
+            return Refusal::from(*error);
         }
-        if (auto error = formulas::write_datasheet(found.value(), text)) {
+        if (auto error = formulas::write_datasheet(copy.record(), text)) {
             return Refusal{PyExc_ValueError, std::move(error->message)};
         }
         return std::nullopt;

@@ -72,11 +72,6 @@ std::vector<std::string_view> QuarkRegistry::sorted_name_views() const {
     return names;
 }
 
-std::vector<std::string> QuarkRegistry::sorted_names() const {
-    const std::vector<std::string_view> views = sorted_name_views();
-    return {views.begin(), views.end()};
-}
-
 const QuarkRecord* QuarkRegistry::find(std::string_view name) const {
     return records_.find(name);
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -27,11 +26,8 @@ public:
     // replaced (and destroyed), leaving the count unchanged.
     void insert(QuarkRecord record);
 
-    // Copies of all names, ascending by unsigned byte value, a prefix first.
-    [[nodiscard]] std::vector<std::string> sorted_names() const;
-
-    // The same order, as views of the stored keys: valid until the registry
-    // changes or goes.
+    // All names, ascending by unsigned byte value, a prefix first, as views
+    // of the stored keys: valid until the registry changes or goes.
     [[nodiscard]] std::vector<std::string_view> sorted_name_views() const;
 
     [[nodiscard]] std::uint64_t len() const noexcept { return records_.size(); }
