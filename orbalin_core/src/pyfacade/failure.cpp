@@ -147,7 +147,8 @@ NativeFailure NativeFailure::out_of_memory() noexcept {
 NativeFailure NativeFailure::failed_check(const char* text) noexcept {
     NativeFailure failure;
     const std::size_t kept = text == nullptr ? 0 : ::strnlen(text, failure.text_.size() - 1);
-    std::copy_n(text, kept, failure.text_.begin());  // the rest stays zero
+    std::copy_n(text, kept, failure.text_.begin());
+    failure.text_[kept] = '\0';
     return failure;
 }
 
