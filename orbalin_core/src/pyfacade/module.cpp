@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "formulas/datasheet.hpp"
@@ -44,11 +45,8 @@ namespace {
 // called only for the list.
 template <class Build>
 PyObject* names_of_fresh_registry(Build build) {
-    const auto registry = run_native(build);
-    if (!registry) {
-        return nullptr;
-    }
-    const auto names = run_native([&registry] { return registry->sorted_name_views(); });
+    std::optional<std::invoke_result_t<Build&>> registry;  // outlives the views of its keys
+    const auto names = run_native([&registry, &build] { return registry.emplace(build()).sorted_name_views(); });
     if (!names) {
         return nullptr;
     }
