@@ -49,12 +49,9 @@ nox.options.error_on_missing_interpreters = True
 
 
 def pytest_command(python: str | os.PathLike[str], *args: str, root: PurePosixPath | Path = ROOT) -> list[str]:
-    """The whole pytest suite the project's way: the checkout's tests and
-    settings, against whatever package `python` imports."""
-    return [
-        str(python), "-m", "pytest", "-c", f"{root}/pyproject.toml", "--rootdir", str(root),
-        "-p", "no:cacheprovider", f"{root}/tests", *args,
-    ]
+    """The whole pytest suite the project's way (tools/run-suite), against
+    whatever package `python` imports."""
+    return [f"{root}/tools/run-suite", str(python), str(root), *args]
 
 
 def run_pytest(session: nox.Session, python: str | os.PathLike[str], *args: str,
