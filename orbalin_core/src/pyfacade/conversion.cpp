@@ -167,15 +167,15 @@ OwnedRef names_to_list(std::span<const std::string_view> names) {
 
 // --- Refusals ----------------------------------------------------------------
 
-PyObject* Refusal::raise() const {
+void Refusal::raise() const {
     const OwnedRef text =
         OwnedRef::steal(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
     if (!text) {
-        return ensure_error_set();
+        ensure_error_set();
+        return;
     }
     // A str (not a tuple) as the value: the exception gets it as its one argument.
     PyErr_SetObject(type, text.get());
-    return nullptr;
 }
 
 }  // namespace orbalin::pyfacade

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "formulas/registry_error.hpp"
+#include "pyfacade/failure.hpp"
 #include "pyfacade/owned_ref.hpp"
 
 namespace orbalin::pyfacade {
@@ -52,8 +53,20 @@ struct Refusal {
         return {PyExc_KeyError, error.message()};
     }
 
-    // Sets type(message), the message as the single argument. Always returns null.
-    [[nodiscard]] PyObject* raise() const;
+    // Sets type(message), the message as the single argument.
+    void raise() const;
 };
+
+// Runs native `work` (see run_native) that returns a Refusal when it refuses
+// and nothing when it is done; once it has ended, raises what it threw or
+// refused. True when it did neither.
+template <class Work>
+[[nodiscard]] bool run_native_unrefused(Work&& work) {
+    const std::optional<std::optional<Refusal>> refusal = run_native(work);
+    if (refusal && *refusal) {
+        (*refusal)->raise();
+    }
+    return refusal && !*refusal;
+}
 
 }  // namespace orbalin::pyfacade

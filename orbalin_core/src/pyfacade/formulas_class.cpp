@@ -27,7 +27,7 @@ PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject
         [](const formulas::FormulasRegistry& registry, std::string_view name) -> PyObject* {
             double value = 0.0;
             // The lookup and its copy are native work; the float is made after.
-            const auto refusal = run_native([&registry, name, &value]() -> std::optional<Refusal> {
+            const bool found = run_native_unrefused([&registry, name, &value]() -> std::optional<Refusal> {
                 formulas::RecordCopy copy;
                 if (const auto error = registry.get(name, copy)) {
                     return Refusal::from(*error);
@@ -35,13 +35,7 @@ PyObject* get(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject
                 value = copy.record().value;
                 return std::nullopt;
             });
-            if (!refusal) {
-                return nullptr;  // the native work threw; its error is set
-            }
-            if (*refusal) {
-                return (*refusal)->raise();
-            }
-            return PyFloat_FromDouble(value);
+            return found ? PyFloat_FromDouble(value) : nullptr;
         });
 }
 

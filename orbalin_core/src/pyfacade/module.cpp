@@ -94,7 +94,7 @@ PyObject* datasheet(std::string_view name) {
     jsontext::TextBuffer text;  // on the stack: a datasheet fits inline
     // The registry, the record copy and the text are native work; the
     // interpreter is called only once it is done and the first two are gone.
-    const auto refusal = run_native([name, &text]() -> std::optional<Refusal> {
+    const bool written = run_native_unrefused([name, &text]() -> std::optional<Refusal> {
         formulas::RecordCopy copy;  // outlives the registry, which lives for the lookup alone
         if (const auto error = formulas::FormulasRegistry::new_seeded().get(name, copy)) {
             return Refusal::from(*error);
@@ -104,11 +104,8 @@ PyObject* datasheet(std::string_view name) {
         }
         return std::nullopt;
     });
-    if (!refusal) {
-        return nullptr;  // the native work threw; its error is set
-    }
-    if (*refusal) {
-        return (*refusal)->raise();
+    if (!written) {
+        return nullptr;
     }
     return parse_with_json_loads(text.view()).release();
 }
