@@ -15,8 +15,6 @@ Two kinds of failure:
   than be turned into a Python exception while the interpreter's frames it
   skipped are still linked."""
 
-import ctypes
-import ctypes.util
 import os
 import signal
 import subprocess
@@ -113,10 +111,17 @@ def test_a_failed_allocation_leaves_no_half_built_list_in_reach(function, report
 
 # --- C++ exceptions thrown by code that the module called back -------------
 
+try:
+    import ctypes
+    import ctypes.util
+except ImportError:  # a CPython built without libffi has no ctypes
+    ctypes = None
 
 
 def loadable_libstdcxx():
     """The name under which the GNU C++ runtime loads here, or None."""
+    if ctypes is None:
+        return None
     for name in ("libstdc++.so.6", ctypes.util.find_library("stdc++")):
         try:
             if name is not None:
@@ -208,7 +213,7 @@ def throwing_program(thrower, body):
             + textwrap.dedent(THROWERS[thrower]) + textwrap.dedent(body) + "print('exited normally')\n")
 
 
-@pytest.mark.skipif(libstdcxx_name is None, reason="needs the GNU C++ runtime, libstdc++")
+@pytest.mark.skipif(libstdcxx_name is None, reason="needs ctypes and the GNU C++ runtime, libstdc++")
 @pytest.mark.parametrize("thrower", sorted(THROWERS))
 @pytest.mark.parametrize("callback", sorted(CALLBACKS))
 def test_a_foreign_cxx_exception_is_not_caught_by_the_module(callback, thrower):
