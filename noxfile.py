@@ -131,8 +131,13 @@ def need_gtest(session: nox.Session) -> None:
     with tempfile.TemporaryDirectory() as probe:
         (Path(probe) / "CMakeLists.txt").write_text(
             "cmake_minimum_required(VERSION 3.21)\nproject(probe CXX)\nfind_package(GTest REQUIRED)\n")
-        found = subprocess.run([on_session_path(session, "cmake") or "cmake", "-S", probe, "-B", f"{probe}/build"],
-                               capture_output=True).returncode == 0
+        # Ninja, as the build uses: CMake's default generator needs make,
+        # which a minimal system lacks, and would fail whether GoogleTest is
+        # there or not.
+        cmake = on_session_path(session, "cmake") or "cmake"
+        ninja = on_session_path(session, "ninja") or "ninja"
+        found = subprocess.run([cmake, "-S", probe, "-B", f"{probe}/build", "-G", "Ninja",
+                                f"-DCMAKE_MAKE_PROGRAM={ninja}"], capture_output=True).returncode == 0
     if found:
         return
     if shutil.which("apt-get") and shutil.which("dpkg-query"):

@@ -28,8 +28,9 @@ missing_debian_packages() {
 }
 
 # need_debian_packages <packages...>: installs those that are missing with
-# apt-get, through sudo when not root. Where that cannot work (no apt-get, or
-# neither root nor sudo), says in one line what to install and fails.
+# apt-get, through sudo when not root. Where that cannot work (no apt-get,
+# neither root nor sudo, or sudo refused), says in one line what to install
+# and fails.
 need_debian_packages() {
     local missing
     missing=$(missing_debian_packages /var/lib/dpkg "$@" | tr '\n' ' ')
@@ -39,12 +40,14 @@ need_debian_packages() {
     if [ "$(id -u)" -ne 0 ]; then
         if command -v sudo >/dev/null; then sudo=(sudo); else sudo=(none); fi
     fi
-    if ! command -v apt-get >/dev/null || [ "${sudo[*]}" = none ]; then
-        echo "missing system packages: $missing (Debian/Ubuntu: apt-get install $missing, as root)" >&2
-        return 1
+    if command -v apt-get >/dev/null && [ "${sudo[*]}" != none ]; then
+        say "installing Debian packages: $missing"
+        # DEBIAN_FRONTEND after sudo, which would drop it from the environment.
+        # shellcheck disable=SC2086 # the package names, one word each
+        "${sudo[@]}" apt-get update -qq &&
+            "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null &&
+            return 0
     fi
-    say "installing Debian packages: $missing"
-    # shellcheck disable=SC2086 # the package names, one word each
-    "${sudo[@]}" apt-get update -qq &&
-        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq $missing >/dev/null
+    echo "missing system packages: $missing (Debian/Ubuntu: apt-get install $missing, as root)" >&2
+    return 1
 }
