@@ -5,9 +5,10 @@
 # its suite, its architecture and what it was made from (root_dir); packages
 # are added to it with apt-get inside it, as they are asked for. Its last
 # making step writes .complete, so a root cut short is made again. Nothing
-# stays mounted in a root (build-wheels mounts /proc while zig runs there and
-# unmounts it after), so removing one never reaches the host's /proc or /dev.
-# Commands run there with chroot and a cleared environment.
+# stays mounted in a root (a command that needs /proc gets it in a mount
+# namespace of its own, see in_root), so removing one never reaches the
+# host's /proc or /dev. Commands run there with chroot and a cleared
+# environment.
 
 roots_mirror=${ORBALIN_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 # The mirror may serve unstable's Release file past its validity date.
@@ -20,12 +21,16 @@ root_dir() {
 
 # in_root <root dir> <command...>: the command inside the root, as root, from
 # / (or from $in_root_cwd), with nothing of the host's environment but the
-# certificate bundle pip needs.
+# certificate bundle pip needs. With in_root_proc=yes, the root has a /proc
+# while the command runs (zig finds its own files through /proc/self/exe):
+# mounted in a mount namespace of the command's own, so it goes away with the
+# command, however that ends, and the host never sees it.
 in_root() {
-    local dir=$1 ca_env=()
+    local dir=$1 ca_env=() proc=()
     shift
     [ -f "$dir/etc/host-ca-bundle.crt" ] && ca_env=(PIP_CERT=/etc/host-ca-bundle.crt)
-    chroot "$dir" /usr/bin/env -i -C "${in_root_cwd:-/}" PATH=/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+    [ "${in_root_proc:-no}" = yes ] && proc=(unshare --mount-proc="$dir/proc")
+    "${proc[@]}" chroot "$dir" /usr/bin/env -i -C "${in_root_cwd:-/}" PATH=/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "${ca_env[@]}" "$@"
 }
 
