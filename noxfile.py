@@ -442,9 +442,19 @@ def fuzz(session: nox.Session) -> None:
                             "-print_final_stats=1", corpus], reported)
 
 
-@nox.session(python=False, default=False)
-def wheels(session: nox.Session) -> None:
-    """A wheel per supported CPython (and the free-threaded 3.13), each tested in a fresh venv without a compiler."""
+def build_wheels(session: nox.Session, group: str) -> None:
     from_root = [version for version in PYTHONS if version in DEBIAN_ROOT_PYTHONS]
     prefixes = pyenv_prefixes(session, [version for version in PYTHONS if version not in from_root])
-    session.run(TOOLS / "build-wheels", *map(str, prefixes), *from_root, external=True)
+    session.run(TOOLS / "build-wheels", "--group", group, *map(str, prefixes), *from_root, external=True)
+
+
+@nox.session(python=False, default=False)
+def wheels(session: nox.Session) -> None:
+    """Every wheel but aarch64 3.13 to 3.15, each tested with the whole suite in a fresh venv on its kind of system."""
+    build_wheels(session, "main")
+
+
+@nox.session(python=False, default=False)
+def wheels_aarch64(session: nox.Session) -> None:
+    """The aarch64 wheels of CPython 3.13 to 3.15, each tested with the whole suite in a Debian unstable arm64 root."""
+    build_wheels(session, "aarch64-unstable")

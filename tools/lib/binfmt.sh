@@ -56,8 +56,13 @@ enable_qemu_aarch64() {
 # with_qemu_aarch64 <command> [args...]: in the calling shell, which must run
 # with `set -e`, so that a function's results stay visible to it; an exit
 # meanwhile, by a failure or a signal, runs the restoring trap (which takes the
-# place of the caller's EXIT trap while the command runs).
+# place of the caller's EXIT trap while the command runs). binfmt_misc is the
+# whole machine's: two runs at once would take the handler away from each
+# other, so the second waits for the first (a lock held while the command runs).
 with_qemu_aarch64() {
+    local lock
+    exec {lock}>/run/lock/tessellarch-binfmt-qemu
+    flock "$lock"
     trap restore_binfmt EXIT
     trap 'exit 130' INT
     trap 'exit 143' TERM
@@ -65,4 +70,5 @@ with_qemu_aarch64() {
     "$@"
     restore_binfmt
     trap - EXIT INT TERM
+    exec {lock}>&-
 }
