@@ -4,10 +4,11 @@ through the module and once through a pure-Python control doing the same
 Python-level work, and both must end alike.
 
 Two kinds of failure:
-- the interpreter cannot allocate while the module builds a result, and
-  Python code (sys.excepthook, a sys.stderr object) walks every object the
-  collector knows while the failure is reported: no half-built object may be
-  among them;
+- the interpreter cannot allocate while the module builds a result: its own
+  MemoryError reaches the caller, where `except MemoryError` handles it, and
+  no hook of the program (sys.excepthook, sys.stderr) runs inside the call;
+  Python code that walks every object the collector knows finds no
+  half-built object among them;
 - Python code that the module calls back (a __float__, json.loads, the
   diagnostic's sys.stderr.write) calls C++ code that throws. That exception
   is not the module's: without the module the C++ runtime finds no handler
@@ -31,6 +32,8 @@ def exit_status(program):
     # allocations fail; how each program ends is what is compared.
     options = [option for option in os.environ.get("ASAN_OPTIONS", "").split(":") if option]
     env = {**os.environ, "ASAN_OPTIONS": ":".join([*options, "detect_leaks=0"])}
+    # A program that hangs (a thread waiting on a lock its own hook holds,
+    # say) fails the test when the timeout ends it.
     child = subprocess.run([sys.executable, "-c", textwrap.dedent(program)], capture_output=True, text=True,
                            timeout=120, env=env)
     return child.returncode, child.stdout, child.stderr
@@ -56,6 +59,10 @@ except ImportError:
 # Each reporter walks the collector's objects and copies every list of the
 # result's length: a list with an empty slot would be read there.
 REPORTERS = {
+    "gc_callback": """
+        gc.set_threshold(1)
+        gc.callbacks.append(lambda phase, info: walk())
+        """,
     "excepthook": """
         sys.excepthook = lambda *exc: walk()
         """,
@@ -107,6 +114,73 @@ def test_a_failed_allocation_leaves_no_half_built_list_in_reach(function, report
         failing_allocations_program(reporter, size, f"from tessellarch._orbalin_core import {function} as listing"),
         failing_allocations_program(reporter, size, f"listing = lambda: list({names!r})"),
     )
+
+
+# Every entry point, each with a pure-Python control doing the same
+# Python-level work: (setup, the call with the module, the call without it).
+ENTRY_POINTS = {
+    "py_list_constants": ("", "core.py_list_constants()", f"list({CONSTANT_NAMES!r})"),
+    "py_list_quarks": ("", "core.py_list_quarks()", f"list({QUARK_NAMES!r})"),
+    "py_get_constant": ("", "core.py_get_constant('n_gen')",
+                        "import json; json.loads('{\"name\":\"n_gen\",\"value\":3.0}')"),
+    "PyFormulasRegistry": ("", "core.PyFormulasRegistry()", "Slotted()"),
+    "PyFormulasRegistry.get": ("r = core.PyFormulasRegistry()", "r.get('n_gen')", "VALUE * 1.0"),
+    "PyFormulasRegistry.__len__": ("r = core.PyFormulasRegistry()", "len(r)", "len(d)"),
+    "PyFormulasRegistry.version": ("", "core.PyFormulasRegistry.version()", "'2.3' + '.0'"),
+    "PyQuarkRegistry": ("", "core.PyQuarkRegistry()", "Slotted()"),
+    "PyCKMMatrix.from_topology": ("", "core.PyCKMMatrix.from_topology()", "Slotted()"),
+    "PyCKMMatrix.is_unitary": ("m = core.PyCKMMatrix.from_topology()", "m.is_unitary(1e-12)", "1e-12 >= VALUE"),
+    "PyCKMMatrix.jarlskog": ("m = core.PyCKMMatrix.from_topology()", "m.jarlskog()", "VALUE * 0.0"),
+}
+
+
+def memory_error_program(setup, call, where):
+    """Fails each allocation of `call` in turn, with `except MemoryError`
+    around it and a sys.excepthook that ends the process: if the failure
+    reached the caller as anything else, or the hook ran inside the call,
+    the program would not end as the control does. Then reports whether the
+    last-error attributes that printing an error sets are there."""
+    return f"""
+import os, sys, threading, _testcapi
+from tessellarch import _orbalin_core as core
+
+class Slotted:
+    __slots__ = ("value",)
+
+VALUE = 3.0
+d = dict.fromkeys("abc")
+{setup}
+sys.excepthook = lambda *exc: sys.exit(7)
+
+def loop():
+    for k in range(300):
+        _testcapi.set_nomemory(k, k + 1)
+        try:
+            {call}
+        except MemoryError:
+            pass
+        finally:
+            _testcapi.remove_mem_hooks()
+    print("every allocation failed once")
+
+if {where == "thread"!r}:
+    worker = threading.Thread(target=loop)
+    worker.start()
+    worker.join()
+else:
+    loop()
+print("exited normally", [name for name in ("last_type", "last_value", "last_exc") if hasattr(sys, name)])
+"""
+
+
+@pytest.mark.skipif(not can_fail_allocations, reason="needs _testcapi.set_nomemory")
+@pytest.mark.parametrize("where", ["main", "thread"])
+@pytest.mark.parametrize("entry_point", sorted(ENTRY_POINTS))
+def test_the_interpreters_memory_error_reaches_the_caller(entry_point, where):
+    setup, call, control = ENTRY_POINTS[entry_point]
+    status, out, err = exit_status(memory_error_program(setup, call, where))
+    assert (status, out) == (0, "every allocation failed once\nexited normally []\n"), f"exit status {status}\n{out}\n{err[-3000:]}"
+    assert_ends_alike(memory_error_program(setup, call, where), memory_error_program("", control, where))
 
 
 # --- C++ exceptions thrown by code that the module called back -------------

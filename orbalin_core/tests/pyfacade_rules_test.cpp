@@ -11,9 +11,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstddef>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "pyfacade/compat.hpp"
 #include "pyfacade/conversion.hpp"
@@ -118,12 +120,64 @@ TEST(EnsureErrorSet, ReportsAFailureWithoutAnExceptionAsSystemError) {
     EXPECT_EQ(take_pending().type, PyExc_ValueError);
 }
 
-TEST(FailPythonApiCall, PrintsThePendingErrorAndFailsTheCheck) {
-    PyErr_SetString(PyExc_MemoryError, "list");
-    EXPECT_EQ(fail_python_api_call(), nullptr);
-    const Raised raised = take_pending();
-    EXPECT_EQ(raised.type, internal_failure_class());
-    EXPECT_EQ(raised.text, "Python API call failed");
+// An object allocator that fails the n-th request from now, then serves
+// every later one again, with the interpreter's own allocator.
+class FailingObjectAllocator {
+public:
+    explicit FailingObjectAllocator(int fail_at) : countdown_(fail_at) {
+        PyMem_GetAllocator(PYMEM_DOMAIN_OBJ, &original_);
+        PyMemAllocatorEx failing{this, &malloc_, &calloc_, &realloc_, &free_};
+        PyMem_SetAllocator(PYMEM_DOMAIN_OBJ, &failing);
+    }
+    ~FailingObjectAllocator() { PyMem_SetAllocator(PYMEM_DOMAIN_OBJ, &original_); }
+    FailingObjectAllocator(const FailingObjectAllocator&) = delete;
+    FailingObjectAllocator& operator=(const FailingObjectAllocator&) = delete;
+
+    [[nodiscard]] bool failed() const { return countdown_ < 0; }
+
+private:
+    bool fails_now() { return countdown_-- == 0; }
+    static FailingObjectAllocator& self(void* context) { return *static_cast<FailingObjectAllocator*>(context); }
+    static void* malloc_(void* context, std::size_t size) {
+        auto& a = self(context);
+        return a.fails_now() ? nullptr : a.original_.malloc(a.original_.ctx, size);
+    }
+    static void* calloc_(void* context, std::size_t count, std::size_t size) {
+        auto& a = self(context);
+        return a.fails_now() ? nullptr : a.original_.calloc(a.original_.ctx, count, size);
+    }
+    static void* realloc_(void* context, void* block, std::size_t size) {
+        auto& a = self(context);
+        return a.fails_now() ? nullptr : a.original_.realloc(a.original_.ctx, block, size);
+    }
+    static void free_(void* context, void* block) { self(context).original_.free(self(context).original_.ctx, block); }
+
+    PyMemAllocatorEx original_{};
+    int countdown_;
+};
+
+// Whichever allocation of the list or of its str fails, the caller gets the
+// interpreter's MemoryError itself: nothing printed, no InternalFailure.
+TEST(NamesToList, AnAllocationFailureLeavesTheInterpretersMemoryErrorPending) {
+    const std::string_view names[] = {"b3", "chi_eff", "gamma_em", "n_gen_sq_with_a_longer_name"};
+    int failures = 0;
+    for (int fail_at = 0; fail_at < 20; ++fail_at) {
+        OwnedRef list;
+        bool failed = false;
+        {
+            FailingObjectAllocator allocator(fail_at);
+            list = names_to_list(names);
+            failed = allocator.failed();
+        }
+        if (!failed) {
+            ASSERT_TRUE(list);
+            continue;
+        }
+        ++failures;
+        EXPECT_FALSE(list) << "allocation " << fail_at;
+        EXPECT_EQ(take_pending().type, PyExc_MemoryError) << "allocation " << fail_at;
+    }
+    EXPECT_GT(failures, 1);  // the list and at least one str
 }
 
 TEST(DoubleArgument, MinusOneIsAValueUnlessAnErrorIsPending) {

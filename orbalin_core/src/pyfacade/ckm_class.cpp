@@ -1,10 +1,6 @@
 // PyCKMMatrix: the mixing matrix, held by value; made only by from_topology().
-#include <cstddef>
-#include <string_view>
-
 #include "ckm/ckm_matrix.hpp"
 #include "pyfacade/arguments.hpp"
-#include "pyfacade/compat.hpp"
 #include "pyfacade/conversion.hpp"
 #include "pyfacade/wrapper_class.hpp"
 
@@ -19,41 +15,14 @@ struct CKMMatrixTraits {
 
 using CKMMatrixClass = WrapperClass<CKMMatrixTraits>;
 
-// "could not allocate a PyCKMMatrix: <exception type>: <its text>" (or the
-// type alone) for the pending error, which is cleared, as a new str; empty
-// when even that cannot be made.
-OwnedRef describe_allocation_failure() {
-    const OwnedRef error = take_raised_exception();
-    if (!error) {
-        return OwnedRef::steal(PyUnicode_FromString("could not allocate a PyCKMMatrix: no error was set"));
-    }
-    const char* type = Py_TYPE(error.get())->tp_name;
-    const OwnedRef text = OwnedRef::steal(PyObject_Str(error.get()));
-    if (!text) {
-        PyErr_Clear();
-    } else if (PyUnicode_GetLength(text.get()) > 0) {
-        return OwnedRef::steal(PyUnicode_FromFormat("could not allocate a PyCKMMatrix: %s: %U", type, text.get()));
-    }
-    return OwnedRef::steal(PyUnicode_FromFormat("could not allocate a PyCKMMatrix: %s", type));
-}
-
+// A new matrix; when the interpreter cannot allocate it, its own error
+// (MemoryError) reaches the caller, as it does from the two constructors.
 PyObject* from_topology(PyObject* /*no_class*/, PyObject* /*no_args*/) {
     PyTypeObject* type = CKMMatrixClass::type();
     if (type == nullptr) {
         return nullptr;
     }
-    PyObject* matrix = CKMMatrixClass::wrap(type, ckm::CKMMatrix::from_topology());
-    if (matrix != nullptr) {
-        return matrix;
-    }
-    const OwnedRef description = describe_allocation_failure();
-    Py_ssize_t size = 0;
-    const char* bytes = description ? PyUnicode_AsUTF8AndSize(description.get(), &size) : nullptr;
-    if (bytes == nullptr) {
-        PyErr_Clear();
-        return fail_check("could not allocate a PyCKMMatrix");
-    }
-    return fail_check(std::string_view(bytes, static_cast<std::size_t>(size)));
+    return CKMMatrixClass::wrap(type, ckm::CKMMatrix::from_topology());
 }
 
 constexpr OneParameter tol_parameter{CKMMatrixClass::method_name<"is_unitary">.c_str(), "tol"};

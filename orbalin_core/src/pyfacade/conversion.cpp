@@ -147,17 +147,18 @@ OwnedRef new_str(std::string_view text) {
 OwnedRef names_to_list(std::span<const std::string_view> names) {
     OwnedRef list = OwnedRef::steal(PyList_New(static_cast<Py_ssize_t>(names.size())));
     if (!list) {
-        fail_python_api_call();
+        ensure_error_set();
         return {};
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
         OwnedRef item = new_str(names[i]);
         if (!item) {
             // The list still has empty slots, which no Python code may ever
-            // see, and reporting the failure runs some (sys.excepthook,
-            // sys.stderr): the list, with the items stored so far, goes first.
+            // see, and releasing the items stored so far may run some (a
+            // finalizer the collector calls): the list goes at once, with
+            // the interpreter's error still pending for the caller.
             list = OwnedRef();
-            fail_python_api_call();
+            ensure_error_set();
             return {};
         }
         PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item.release());  // the list takes the reference

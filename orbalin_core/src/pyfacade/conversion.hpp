@@ -36,8 +36,8 @@ void raise_cannot_convert(PyObject* obj, const char* target);
 [[nodiscard]] OwnedRef new_str(std::string_view text);
 
 // A new list of str, one per name in order. When the interpreter cannot build
-// the list or a str, the internal check fails ("Python API call failed") and
-// the result is empty.
+// the list or a str, the result is empty with the interpreter's own error
+// (MemoryError) pending, and no part of the list is left behind.
 [[nodiscard]] OwnedRef names_to_list(std::span<const std::string_view> names);
 
 // An exception decided by native code, raised once the native work is done

@@ -125,12 +125,6 @@ PyObject* fail_check(std::string_view text, SourceLocation where) {
     return nullptr;
 }
 
-PyObject* fail_python_api_call(SourceLocation where) {
-    ensure_error_set();
-    PyErr_Print();
-    return fail_check("Python API call failed", where);
-}
-
 PyObject* ensure_error_set() {
     if (PyErr_Occurred() == nullptr) {
         PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");

@@ -1,9 +1,16 @@
 // How the module reports failures to Python.
 //
 // Four rules hold for every entry point the interpreter can call:
-//  * an interpreter call that reports failure without setting an exception
-//    becomes SystemError (`ensure_error_set`);
-//  * a failed internal check writes one diagnostic line to standard error and
+//  * when the interpreter fails (it cannot make a list, a str, a float or an
+//    instance, say), its own pending exception, normally MemoryError, reaches
+//    the caller unchanged; an interpreter call that reports failure without
+//    setting an exception becomes SystemError (`ensure_error_set`). The
+//    pending error is never printed or handed to sys.excepthook: that would
+//    run the program's own hooks inside the call (where one can end the
+//    process or wait on a lock its caller holds) and turn a MemoryError that
+//    `except MemoryError` handles into an InternalFailure that nothing does;
+//  * a failed internal check of the module's own (the empty name, a failed
+//    append to __all__) writes one diagnostic line to standard error and
 //    raises InternalFailure, which derives from BaseException;
 //  * no C++ exception of the module's own crosses into the interpreter: the
 //    native work that can throw runs inside `run_native`, which turns
@@ -52,12 +59,9 @@ struct SourceLocation {
 // of the InternalFailure. Always returns null, for `return fail_check(...)`.
 PyObject* fail_check(std::string_view text, SourceLocation where = SourceLocation::current());
 
-// For results the interpreter could not build: prints the pending error, then
-// fails the check with "Python API call failed".
-PyObject* fail_python_api_call(SourceLocation where = SourceLocation::current());
-
-// Called after an interpreter call reported failure: makes sure an exception
-// is pending. Returns null, for `return ensure_error_set();`.
+// Called after an interpreter call reported failure: leaves its exception
+// pending, as it is, for the caller, and makes sure there is one (SystemError
+// when the interpreter set none). Returns null, for `return ensure_error_set();`.
 PyObject* ensure_error_set();
 
 // A C++ exception that native work threw, kept past its handler without
