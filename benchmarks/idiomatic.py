@@ -1,7 +1,9 @@
 """The public contract as a Python developer would write it without the
 native core's constraints: tables built once at import, plain dicts."""
 
-from seed_data import DERIVED, DIRECT, QUARKS, VERSION
+from tessellarch._seed import DERIVED_CONSTANTS as DERIVED
+from tessellarch._seed import DIRECT_CONSTANTS as DIRECT
+from tessellarch._seed import QUARKS, VERSION
 
 __version__ = VERSION
 

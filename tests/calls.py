@@ -1,35 +1,18 @@
-"""Every Python-visible callable of the module, and every call the calling
-rules refuse, as data. test_calling_rules.py checks each refusal's error and
-message; the leak tests repeat every accepted call and every refusal through
-`every_call`, so a callable or a rule added here is checked both ways."""
+"""Every Python-visible callable of a core, and every call the calling rules
+refuse, as data: `Calls(core)` makes the table for one core. test_calling_rules.py
+checks each refusal's error and message on both cores, the differential test
+compares the two cores row by row, and the leak tests repeat every accepted
+call and every refusal through `every_call`, so a callable or a rule added
+here is checked every way."""
 
-import contextlib
-import io
 import json
 import re
 import sys
 from collections.abc import Callable
 from dataclasses import dataclass
 
+from cores import internal_failure_class
 from seed import CONSTANT_NAMES
-
-from tessellarch import _orbalin_core as core
-from tessellarch._orbalin_core import PyCKMMatrix, PyFormulasRegistry, PyQuarkRegistry
-
-REGISTRY = PyFormulasRegistry()
-QUARK_REGISTRY = PyQuarkRegistry()
-MATRIX = PyCKMMatrix.from_topology()
-
-
-def internal_failure_class():
-    """The class is not a module attribute; the empty name brings one out
-    (with a diagnostic on sys.stderr, not wanted where this is asked)."""
-    try:
-        with contextlib.redirect_stderr(io.StringIO()):
-            core.py_get_constant("")
-    except BaseException as error:  # noqa: BLE001 - that is the point
-        return type(error)
-    raise AssertionError("py_get_constant('') did not fail")
 
 
 def shown(value):
@@ -67,60 +50,6 @@ class Refusal:
         except self.error:
             return
         raise AssertionError(f"{self.id} did not raise {self.error.__name__}")
-
-
-# The callables that take one argument: the name their messages give them,
-# the parameter, the callable with its receiver bound, an accepted argument.
-ONE_ARGUMENT = [
-    ("py_get_constant", "name", core.py_get_constant, "b3"),
-    ("PyFormulasRegistry.get", "name", REGISTRY.get, "b3"),
-    ("PyCKMMatrix.is_unitary", "tol", MATRIX.is_unitary, 1e-12),
-]
-NAME_TAKERS = [(title, call) for title, parameter, call, _ in ONE_ARGUMENT if parameter == "name"]
-
-# The callables that take nothing, each refusing any argument the same way.
-NO_ARGUMENT = [
-    ("py_list_constants", core.py_list_constants),
-    ("py_list_quarks", core.py_list_quarks),
-    ("PyCKMMatrix.jarlskog", MATRIX.jarlskog),
-    ("PyCKMMatrix.from_topology", PyCKMMatrix.from_topology),
-    ("PyFormulasRegistry.version", PyFormulasRegistry.version),
-]
-
-
-def argument_matching():
-    for title, parameter, call, good in ONE_ARGUMENT:
-        def row(args, kwargs, message):
-            return Refusal("matching", title, args, kwargs, TypeError, f"{title}() {message}", call)
-
-        yield row((), {}, f"missing 1 required positional argument: '{parameter}'")
-        for count in (2, 3):
-            yield row((good,) * count, {}, f"takes 1 positional arguments but {count} were given")
-        yield row((good,), {parameter: good}, f"got multiple values for argument '{parameter}'")
-        # Matching comes first: a duplicate is named even when neither value would convert.
-        yield row((None,), {parameter: None}, f"got multiple values for argument '{parameter}'")
-        # The parameter's own name cut short, run on, or followed by a NUL is a stranger too.
-        for keyword in ("key", "nom", "tolerance", parameter[:-1], parameter + "\0"):
-            yield row((), {keyword: good}, f"got an unexpected keyword argument '{keyword}'")
-    for cls in (PyFormulasRegistry, PyQuarkRegistry):
-        def row(args, kwargs, message):
-            return Refusal("matching", cls.__name__, args, kwargs, TypeError, f"{cls.__name__}.__new__() {message}", cls)
-
-        yield row((1,), {}, "takes 0 positional arguments but 1 was given")
-        yield row((1, 2), {}, "takes 0 positional arguments but 2 were given")
-        yield row((), {"x": 1}, "got an unexpected keyword argument 'x'")
-        yield row((1,), {"x": 1}, "takes 0 positional arguments but 1 was given")
-    for args, kwargs in [((), {}), ((1,), {}), ((), {"x": 1}), ((1,), {"x": 2})]:
-        yield Refusal("matching", "PyCKMMatrix", args, kwargs, TypeError, "No constructor defined for PyCKMMatrix",
-                      PyCKMMatrix)
-
-
-def no_argument_refusals():
-    for title, call in NO_ARGUMENT:
-        # The interpreter words these (and qualifies the name differently across versions).
-        message = re.compile(rf"(\w+\.)*{re.escape(title)}\(\) takes no (keyword )?arguments")
-        for args, kwargs in [((1,), {}), ((None,), {}), ((), {"x": 1}), ((1, 2), {"y": 3})]:
-            yield Refusal("no argument", title, args, kwargs, TypeError, message, call)
 
 
 def nested_class():
@@ -179,59 +108,6 @@ REFUSED_TOLERANCES = [
 ]
 
 
-def conversion_refusals():
-    for title, call in NAME_TAKERS:
-        for value, type_name in REFUSED_NAMES:
-            message = f"argument 'name': '{type_name}' object cannot be converted to 'PyString'"
-            yield Refusal("conversion", title, (value,), {}, TypeError, message, call)
-            yield Refusal("conversion", title, (), {"name": value}, TypeError, message, call)
-        for value in SURROGATES:
-            yield Refusal("conversion", title, (value,), {}, UnicodeEncodeError, None, call)
-            yield Refusal("conversion", title, (), {"name": value}, UnicodeEncodeError, None, call)
-    for value, error, message in REFUSED_TOLERANCES:
-        yield Refusal("conversion", "PyCKMMatrix.is_unitary", (value,), {}, error, message, MATRIX.is_unitary)
-
-
-def receiver_refusals():
-    # Only an unbound call can bring a foreign receiver; the interpreter's
-    # descriptor check answers first, so the wording is not the module's.
-    for method, args in [
-        (PyFormulasRegistry.get, (5, "b3")),
-        (PyFormulasRegistry.get, (QUARK_REGISTRY, "b3")),
-        (PyCKMMatrix.is_unitary, (REGISTRY, 0.0)),
-        (PyCKMMatrix.jarlskog, (QUARK_REGISTRY,)),
-        (PyFormulasRegistry.__len__, (QUARK_REGISTRY,)),
-        (PyQuarkRegistry.__len__, (REGISTRY,)),
-    ]:
-        yield Refusal("receiver", method.__qualname__, args, {}, TypeError, None, method)
-
-
-# Names no constant has; each reaches the KeyError byte for byte.
-MISSING_NAMES = [
-    "N_GEN", "PHI", " n_gen", "n_gen ", "b3\n", "line\nbreak", "a`b", "n_gen\0", "phi\0", "nul\0byte", "\0",
-    "phi\u0301", "\u00e9t\u00e9", "\u03c6", "\u00e9\u4e2d\U0001f600", "x" * 100_000, "a" * 100_000,
-]
-
-
-def registry_errors():
-    for title, call in NAME_TAKERS:
-        for name in MISSING_NAMES + ([""] if title == "PyFormulasRegistry.get" else []):
-            yield Refusal("registry error", title, (name,), {}, KeyError, f"constant `{name}` not found in registry",
-                          call)
-    # The empty name never reaches the datasheet's lookup: a failed internal check.
-    yield Refusal("internal failure", "py_get_constant", ("",), {}, internal_failure_class(),
-                  "py_get_constant: name must be non-empty", core.py_get_constant)
-
-
-REFUSALS = [
-    *argument_matching(),
-    *no_argument_refusals(),
-    *conversion_refusals(),
-    *receiver_refusals(),
-    *registry_errors(),
-]
-
-
 class LyingName(str):
     """A str subclass whose Python-level behaviour lies; only its bytes count."""
 
@@ -258,59 +134,177 @@ class Index:
 TOLERANCES = [0.0, -0.0, 1, True, Real(), Index(), float("nan"), -1]
 
 
-def accepted_calls():
-    core.py_list_constants()
-    core.py_list_quarks()
-    len(REGISTRY)
-    len(PyQuarkRegistry())
-    len(PyFormulasRegistry())
-    PyFormulasRegistry.version()
-    REGISTRY.version()
-    PyCKMMatrix.from_topology().jarlskog()
-    for name in [*CONSTANT_NAMES, LyingName("v_higgs_mev")]:
-        REGISTRY.get(name)
-        REGISTRY.get(name=name)
-        core.py_get_constant(name)
-    for tol in TOLERANCES:
-        MATRIX.is_unitary(tol)
-        MATRIX.is_unitary(tol=tol)
 
-
-def json_failures():
-    """py_get_constant with a json.loads that raises, then with no json module."""
-    real_loads = json.loads
-
-    def refuse(text):
-        raise ValueError(text)
-
-    json.loads = refuse
-    try:
-        Refusal("json", "py_get_constant", ("n_gen",), {}, ValueError, None, core.py_get_constant).expect()
-    finally:
-        json.loads = real_loads
-    saved = sys.modules["json"]
-    sys.modules["json"] = None
-    try:
-        Refusal("json", "py_get_constant", ("n_gen",), {}, ImportError, None, core.py_get_constant).expect()
-    finally:
-        sys.modules["json"] = saved
-
-
-def every_call():
-    """One round of the leak tests: every accepted call, every refusal of the
-    calling rules, and the datasheet's failures of its json module."""
-    accepted_calls()
-    for refusal in REFUSALS:
-        refusal.expect()
-    json_failures()
-
-
-# Objects every round passes to the module; a reference kept per call shows
-# in their counts. None, the bools, small ints and one-character strings are
-# shared by the whole interpreter, whose own traffic moves their counts.
-PASSED_OBJECTS = [
-    passed
-    for passed in [REGISTRY, QUARK_REGISTRY, MATRIX, *CONSTANT_NAMES, *MISSING_NAMES, *SURROGATES, *TOLERANCES,
-                   *(value for value, _ in REFUSED_NAMES), *(value for value, _, _ in REFUSED_TOLERANCES)]
-    if not (passed is None or type(passed) in (bool, int) or (type(passed) is str and len(passed) <= 1))
+# Names no constant has; each reaches the KeyError byte for byte.
+MISSING_NAMES = [
+    "N_GEN", "PHI", " n_gen", "n_gen ", "b3\n", "line\nbreak", "a`b", "n_gen\0", "phi\0", "nul\0byte", "\0",
+    "phi\u0301", "\u00e9t\u00e9", "\u03c6", "\u00e9\u4e2d\U0001f600", "x" * 100_000, "a" * 100_000,
 ]
+
+
+class Calls:
+    """The table of one core: its instances, every refusal, every accepted call."""
+
+    def __init__(self, core):
+        self.core = core
+        self.registry = core.PyFormulasRegistry()
+        self.quark_registry = core.PyQuarkRegistry()
+        self.matrix = core.PyCKMMatrix.from_topology()
+        self.refusals = [
+            *self.argument_matching(),
+            *self.no_argument_refusals(),
+            *self.conversion_refusals(),
+            *self.receiver_refusals(),
+            *self.registry_errors(),
+        ]
+
+    # The callables that take one argument: the name their messages give them,
+    # the parameter, the callable with its receiver bound, an accepted argument.
+    def one_argument(self):
+        return [
+            ("py_get_constant", "name", self.core.py_get_constant, "b3"),
+            ("PyFormulasRegistry.get", "name", self.registry.get, "b3"),
+            ("PyCKMMatrix.is_unitary", "tol", self.matrix.is_unitary, 1e-12),
+        ]
+
+    def name_takers(self):
+        return [(title, call) for title, parameter, call, _ in self.one_argument() if parameter == "name"]
+
+    # The callables that take nothing, each refusing any argument the same way.
+    def no_argument(self):
+        core = self.core
+        return [
+            ("py_list_constants", core.py_list_constants),
+            ("py_list_quarks", core.py_list_quarks),
+            ("PyCKMMatrix.jarlskog", self.matrix.jarlskog),
+            ("PyCKMMatrix.from_topology", core.PyCKMMatrix.from_topology),
+            ("PyFormulasRegistry.version", core.PyFormulasRegistry.version),
+        ]
+
+    def argument_matching(self):
+        for title, parameter, call, good in self.one_argument():
+            def row(args, kwargs, message):
+                return Refusal("matching", title, args, kwargs, TypeError, f"{title}() {message}", call)
+
+            yield row((), {}, f"missing 1 required positional argument: '{parameter}'")
+            for count in (2, 3):
+                yield row((good,) * count, {}, f"takes 1 positional arguments but {count} were given")
+            yield row((good,), {parameter: good}, f"got multiple values for argument '{parameter}'")
+            # Matching comes first: a duplicate is named even when neither value would convert.
+            yield row((None,), {parameter: None}, f"got multiple values for argument '{parameter}'")
+            # The parameter's own name cut short, run on, or followed by a NUL is a stranger too.
+            for keyword in ("key", "nom", "tolerance", parameter[:-1], parameter + "\0"):
+                yield row((), {keyword: good}, f"got an unexpected keyword argument '{keyword}'")
+        for cls in (self.core.PyFormulasRegistry, self.core.PyQuarkRegistry):
+            def row(args, kwargs, message):
+                return Refusal("matching", cls.__name__, args, kwargs, TypeError,
+                               f"{cls.__name__}.__new__() {message}", cls)
+
+            yield row((1,), {}, "takes 0 positional arguments but 1 was given")
+            yield row((1, 2), {}, "takes 0 positional arguments but 2 were given")
+            yield row((), {"x": 1}, "got an unexpected keyword argument 'x'")
+            yield row((1,), {"x": 1}, "takes 0 positional arguments but 1 was given")
+        for args, kwargs in [((), {}), ((1,), {}), ((), {"x": 1}), ((1,), {"x": 2})]:
+            yield Refusal("matching", "PyCKMMatrix", args, kwargs, TypeError,
+                          "No constructor defined for PyCKMMatrix", self.core.PyCKMMatrix)
+
+    def no_argument_refusals(self):
+        for title, call in self.no_argument():
+            # The interpreter words these (and qualifies the name differently across versions).
+            message = re.compile(rf"(\w+\.)*{re.escape(title)}\(\) takes no (keyword )?arguments")
+            for args, kwargs in [((1,), {}), ((None,), {}), ((), {"x": 1}), ((1, 2), {"y": 3})]:
+                yield Refusal("no argument", title, args, kwargs, TypeError, message, call)
+
+    def conversion_refusals(self):
+        for title, call in self.name_takers():
+            for value, type_name in REFUSED_NAMES:
+                message = f"argument 'name': '{type_name}' object cannot be converted to 'PyString'"
+                yield Refusal("conversion", title, (value,), {}, TypeError, message, call)
+                yield Refusal("conversion", title, (), {"name": value}, TypeError, message, call)
+            for value in SURROGATES:
+                yield Refusal("conversion", title, (value,), {}, UnicodeEncodeError, None, call)
+                yield Refusal("conversion", title, (), {"name": value}, UnicodeEncodeError, None, call)
+        for value, error, message in REFUSED_TOLERANCES:
+            yield Refusal("conversion", "PyCKMMatrix.is_unitary", (value,), {}, error, message,
+                          self.matrix.is_unitary)
+
+    def receiver_refusals(self):
+        # Only an unbound call can bring a foreign receiver; the interpreter's
+        # descriptor check answers first, so the wording is not the module's.
+        core = self.core
+        for method, args in [
+            (core.PyFormulasRegistry.get, (5, "b3")),
+            (core.PyFormulasRegistry.get, (self.quark_registry, "b3")),
+            (core.PyCKMMatrix.is_unitary, (self.registry, 0.0)),
+            (core.PyCKMMatrix.jarlskog, (self.quark_registry,)),
+            (core.PyFormulasRegistry.__len__, (self.quark_registry,)),
+            (core.PyQuarkRegistry.__len__, (self.registry,)),
+        ]:
+            yield Refusal("receiver", method.__qualname__, args, {}, TypeError, None, method)
+
+    def registry_errors(self):
+        for title, call in self.name_takers():
+            for name in MISSING_NAMES + ([""] if title == "PyFormulasRegistry.get" else []):
+                yield Refusal("registry error", title, (name,), {}, KeyError,
+                              f"constant `{name}` not found in registry", call)
+        # The empty name never reaches the datasheet's lookup: a failed internal check.
+        yield Refusal("internal failure", "py_get_constant", ("",), {}, internal_failure_class(self.core),
+                      "py_get_constant: name must be non-empty", self.core.py_get_constant)
+
+    def accepted_calls(self):
+        core = self.core
+        core.py_list_constants()
+        core.py_list_quarks()
+        len(self.registry)
+        len(core.PyQuarkRegistry())
+        len(core.PyFormulasRegistry())
+        core.PyFormulasRegistry.version()
+        self.registry.version()
+        core.PyCKMMatrix.from_topology().jarlskog()
+        for name in [*CONSTANT_NAMES, LyingName("v_higgs_mev")]:
+            self.registry.get(name)
+            self.registry.get(name=name)
+            core.py_get_constant(name)
+        for tol in TOLERANCES:
+            self.matrix.is_unitary(tol)
+            self.matrix.is_unitary(tol=tol)
+
+    def json_failures(self):
+        """py_get_constant with a json.loads that raises, then with no json module."""
+        real_loads = json.loads
+
+        def refuse(text):
+            raise ValueError(text)
+
+        json.loads = refuse
+        try:
+            Refusal("json", "py_get_constant", ("n_gen",), {}, ValueError, None, self.core.py_get_constant).expect()
+        finally:
+            json.loads = real_loads
+        saved = sys.modules["json"]
+        sys.modules["json"] = None
+        try:
+            Refusal("json", "py_get_constant", ("n_gen",), {}, ImportError, None, self.core.py_get_constant).expect()
+        finally:
+            sys.modules["json"] = saved
+
+    def every_call(self):
+        """One round of the leak tests: every accepted call, every refusal of the
+        calling rules, and the datasheet's failures of its json module."""
+        self.accepted_calls()
+        for refusal in self.refusals:
+            refusal.expect()
+        self.json_failures()
+
+    def passed_objects(self):
+        """Objects every round passes to the core; a reference kept per call
+        shows in their counts. None, the bools, small ints and one-character
+        strings are shared by the whole interpreter, whose own traffic moves
+        their counts."""
+        return [
+            passed
+            for passed in [self.registry, self.quark_registry, self.matrix, *CONSTANT_NAMES, *MISSING_NAMES,
+                           *SURROGATES, *TOLERANCES, *(value for value, _ in REFUSED_NAMES),
+                           *(value for value, _, _ in REFUSED_TOLERANCES)]
+            if not (passed is None or type(passed) in (bool, int) or (type(passed) is str and len(passed) <= 1))
+        ]

@@ -23,6 +23,10 @@ import textwrap
 from concurrent.futures import ThreadPoolExecutor
 
 import pytest
+from cores import native_core
+
+native_core()  # what only the native core can do: skipped where it is not installed
+pytestmark = pytest.mark.native_only
 
 PRELUDE = """
 import sys, threading, time

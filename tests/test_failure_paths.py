@@ -23,7 +23,11 @@ import sys
 import textwrap
 
 import pytest
+from cores import native_core
 from seed import CONSTANT_COUNT, CONSTANT_NAMES, QUARK_NAMES
+
+native_core()  # what only the native core can do: skipped where it is not installed
+pytestmark = pytest.mark.native_only
 
 
 def exit_status(program):
@@ -141,7 +145,7 @@ def memory_error_program(setup, call, where):
     the program would not end as the control does. Then reports whether the
     last-error attributes that printing an error sets are there."""
     return f"""
-import os, sys, threading, _testcapi
+import _thread, os, sys, threading, _testcapi
 from tessellarch import _orbalin_core as core
 
 class Slotted:
@@ -163,9 +167,25 @@ def loop():
             _testcapi.remove_mem_hooks()
     print("every allocation failed once")
 
+def worker_loop():
+    go.acquire()
+    try:
+        loop()
+    finally:
+        done.release()
+
 if {where == "thread"!r}:
-    worker = threading.Thread(target=loop)
+    # The failing allocation is the k-th of the process, whichever thread
+    # makes it: the main thread waits in a lock, where it makes none, from
+    # before the loop starts until it has ended.
+    go, done = _thread.allocate_lock(), _thread.allocate_lock()
+    go.acquire()
+    done.acquire()
+    start_loop, wait_for_loop = go.release, done.acquire
+    worker = threading.Thread(target=worker_loop)
     worker.start()
+    start_loop()
+    wait_for_loop()
     worker.join()
 else:
     loop()

@@ -1,41 +1,43 @@
 """PyQuarkRegistry, py_list_quarks and PyCKMMatrix."""
 
 import fractions
+import inspect
 import math
 
 import pytest
 from seed import QUARK_NAMES
 
-from tessellarch._orbalin_core import PyCKMMatrix, PyQuarkRegistry, py_list_quarks
 
-
-def test_list_quarks_in_byte_order_fresh_each_call():
-    first, second = py_list_quarks(), py_list_quarks()
+def test_list_quarks_in_byte_order_fresh_each_call(core):
+    first, second = core.py_list_quarks(), core.py_list_quarks()
     assert first == second == QUARK_NAMES
     assert first is not second
     assert all(type(name) is str for name in first)
 
 
-def test_list_quarks_entry():
-    assert py_list_quarks.__text_signature__ == "()"
-    assert py_list_quarks.__doc__ == (
+def test_list_quarks_entry(core):
+    assert str(inspect.signature(core.py_list_quarks)) == "()"
+    assert core.py_list_quarks.__doc__ == (
         "Accelerated twin of `tessellarch.list_quarks`.\n\n"
         "Returns all SM quark names from the QuarkRegistry."
     )
 
 
-def test_quark_registry_is_empty_and_false():
-    a, b = PyQuarkRegistry(), PyQuarkRegistry()
+def test_quark_registry_is_empty_and_false(core):
+    cls = core.PyQuarkRegistry
+    a, b = cls(), cls()
     assert len(a) == len(b) == 0
     assert not a and a is not b
-    assert PyQuarkRegistry.__text_signature__ == "()"
-    assert PyQuarkRegistry.__doc__ == "Python wrapper for [`QuarkRegistry`]."
-    assert PyQuarkRegistry.__module__ == "builtins"
+    assert str(inspect.signature(cls)) == "()"
+    assert cls.__doc__ == "Python wrapper for [`QuarkRegistry`]."
+    assert cls.__module__ == "builtins"
+    with pytest.raises(TypeError, match="not an acceptable base type"):
+        type("Sub", (cls,), {})
 
 
-@pytest.fixture(scope="module")
-def matrix():
-    return PyCKMMatrix.from_topology()
+@pytest.fixture
+def matrix(core):
+    return core.PyCKMMatrix.from_topology()
 
 
 class Floaty:
@@ -72,23 +74,34 @@ def test_jarlskog_is_positive_zero(matrix):
     assert type(j) is float and j == 0.0 and math.copysign(1.0, j) == 1.0
 
 
-def test_from_topology_on_class_and_instance_gives_distinct_objects(matrix):
-    a, b = PyCKMMatrix.from_topology(), matrix.from_topology()
-    assert type(a) is type(b) is PyCKMMatrix
+def test_from_topology_on_class_and_instance_gives_distinct_objects(core, matrix):
+    a, b = core.PyCKMMatrix.from_topology(), matrix.from_topology()
+    assert type(a) is type(b) is core.PyCKMMatrix
     assert a is not b and b is not matrix
     assert a.jarlskog() == b.jarlskog() and a.is_unitary(0.0) == b.is_unitary(0.0)
 
 
-def test_ckm_class_shape():
-    cls = PyCKMMatrix
+def test_ckm_class_shape(core):
+    cls = core.PyCKMMatrix
     assert cls.__doc__ == "Python wrapper for [`CKMMatrix`]."
-    assert cls.__text_signature__ is None
-    assert [name for name in vars(cls) if not name.startswith("__")] == ["from_topology", "is_unitary", "jarlskog"]
-    assert cls.from_topology.__text_signature__ == "()"
+    assert cls.__module__ == "builtins"
+    assert [name for name in vars(cls) if not name.startswith("_")] == ["from_topology", "is_unitary", "jarlskog"]
+    assert str(inspect.signature(cls.from_topology)) == "()"
     assert cls.from_topology.__doc__ == "Build the CKM matrix from the underlying topology."
-    assert cls.is_unitary.__text_signature__ == "($self, tol)"
+    assert str(inspect.signature(cls.is_unitary)) == "(self, /, tol)"
     assert cls.is_unitary.__doc__ == "`True` when the matrix is unitary within `tol`."
-    assert cls.jarlskog.__text_signature__ == "($self)"
+    assert str(inspect.signature(cls.jarlskog)) == "(self, /)"
     assert cls.jarlskog.__doc__ == "CP-violation Jarlskog invariant J."
     with pytest.raises(TypeError):
         type("Sub", (cls,), {})
+
+
+@pytest.mark.native_only
+def test_text_signatures(core):
+    assert core.py_list_quarks.__text_signature__ == "()"
+    assert core.PyQuarkRegistry.__text_signature__ == "()"
+    cls = core.PyCKMMatrix
+    assert cls.__text_signature__ is None
+    assert cls.from_topology.__text_signature__ == "()"
+    assert cls.is_unitary.__text_signature__ == "($self, tol)"
+    assert cls.jarlskog.__text_signature__ == "($self)"

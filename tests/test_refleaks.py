@@ -1,4 +1,5 @@
-"""Reference and memory-block leaks, measured where they can be seen.
+"""Reference and memory-block leaks of the native core, measured where they
+can be seen (the Python side's objects are the interpreter's own).
 
 Needs a debug interpreter (sys.gettotalrefcount); skipped elsewhere, except
 when ORBALIN_REQUIRE_LEAK_LOOP is set (as `nox -s refleaks` does): then a
@@ -14,10 +15,14 @@ import os
 import sys
 
 import pytest
-from calls import REGISTRY, every_call
+from calls import Calls
+from cores import native_core
 from seed import CONSTANT_COUNT, CONSTANT_NAMES, VALUES
 
-from tessellarch import _orbalin_core as core
+core = native_core()
+CALLS = Calls(core)
+REGISTRY = CALLS.registry
+every_call = CALLS.every_call
 
 if not hasattr(sys, "gettotalrefcount"):
     if os.environ.get("ORBALIN_REQUIRE_LEAK_LOOP"):

@@ -1,4 +1,5 @@
-"""A second interpreter is refused; the first keeps a working module."""
+"""A second interpreter is refused by the native core, and the first keeps a
+working module; the package itself works in the second, on its Python side."""
 
 import importlib
 import os
@@ -6,9 +7,11 @@ import sys
 import sysconfig
 
 import pytest
+from cores import native_core
 from seed import QUARK_NAMES, VALUES
 
-from tessellarch import _orbalin_core
+_orbalin_core = native_core()
+pytestmark = pytest.mark.native_only
 
 
 def subinterpreter_module():
@@ -52,11 +55,24 @@ def create(kind):
     return interpreters.create()  # before 3.12 every subinterpreter is legacy
 
 
-def import_in_subinterpreter(kind):
+# The package in a subinterpreter: it runs the Python side there.
+PACKAGE_SCRIPT = """
+import os
+try:
+    import tessellarch
+    report = " ".join([tessellarch.core.__name__, *tessellarch.py_list_quarks(),
+                       repr(tessellarch.py_get_constant("phi")["value"])])
+except BaseException as error:
+    report = "failed:" + type(error).__name__ + ":" + str(error)
+os.write({fd}, report.encode())
+"""
+
+
+def import_in_subinterpreter(kind, script=SCRIPT):
     read_end, write_end = os.pipe()
     interp = create(kind)
     try:
-        interpreters.run_string(interp, SCRIPT.format(fd=write_end))
+        interpreters.run_string(interp, script.format(fd=write_end))
     finally:
         interpreters.destroy(interp)
         os.close(write_end)
@@ -76,3 +92,11 @@ def test_second_interpreter_is_refused_and_the_first_keeps_working(kind):
     assert _orbalin_core.py_list_quarks() == QUARK_NAMES
     assert _orbalin_core.PyFormulasRegistry().get("n_gen") == VALUES["n_gen"]
     assert _orbalin_core.py_get_constant("b3")["value"] == VALUES["b3"]
+
+
+@needs_subinterpreters
+@pytest.mark.parametrize("kind", ["isolated", "legacy"])
+def test_the_package_works_in_a_second_interpreter_on_its_python_side(kind):
+    report = import_in_subinterpreter(kind, PACKAGE_SCRIPT)
+    assert report == " ".join(["tessellarch._pyorbalin_core", *QUARK_NAMES, repr(VALUES["phi"])]), report
+    assert _orbalin_core.py_list_quarks() == QUARK_NAMES

@@ -1,4 +1,5 @@
-"""Many Python threads calling every public operation at once, each result checked."""
+"""Many Python threads calling every public operation of a core at once,
+each result checked."""
 
 import os
 import subprocess
@@ -11,32 +12,23 @@ import time
 import pytest
 from seed import CONSTANT_COUNT, QUARK_NAMES, VALUES
 
-from tessellarch._orbalin_core import (
-    PyCKMMatrix,
-    PyFormulasRegistry,
-    PyQuarkRegistry,
-    py_get_constant,
-    py_list_constants,
-    py_list_quarks,
-)
-
 THREADS = 8
 SECONDS = 1.0  # a bound on the run, not a speed requirement
 
 
-def one_round(shared_registry, shared_matrix, constants):
-    assert py_list_constants() == constants
-    assert py_list_quarks() == QUARK_NAMES
+def one_round(core, shared_registry, shared_matrix, constants):
+    assert core.py_list_constants() == constants
+    assert core.py_list_quarks() == QUARK_NAMES
     for name in ("n_gen", "phi", "v_higgs_mev"):
-        sheet = py_get_constant(name)
+        sheet = core.py_get_constant(name)
         assert sheet["name"] == name
         assert sheet["value"] == shared_registry.get(name)
     assert len(shared_registry) == CONSTANT_COUNT
-    own = PyFormulasRegistry()
+    own = core.PyFormulasRegistry()
     assert own.get(name="b3") == VALUES["b3"] and len(own) == CONSTANT_COUNT
-    assert len(PyQuarkRegistry()) == 0
+    assert len(core.PyQuarkRegistry()) == 0
     assert shared_matrix.is_unitary(0.0) is True and shared_matrix.is_unitary(-1) is False
-    assert PyCKMMatrix.from_topology().jarlskog() == 0.0
+    assert core.PyCKMMatrix.from_topology().jarlskog() == 0.0
     try:
         shared_registry.get("missing")
     except KeyError as error:
@@ -45,10 +37,10 @@ def one_round(shared_registry, shared_matrix, constants):
         raise AssertionError("missing name was found")
 
 
-def test_threads_share_instances_and_call_everything():
-    registry = PyFormulasRegistry()
-    matrix = PyCKMMatrix.from_topology()
-    constants = py_list_constants()
+def test_threads_share_instances_and_call_everything(core):
+    registry = core.PyFormulasRegistry()
+    matrix = core.PyCKMMatrix.from_topology()
+    constants = core.py_list_constants()
     failures = []
     rounds = [0] * THREADS
     start = threading.Barrier(THREADS)
@@ -58,7 +50,7 @@ def test_threads_share_instances_and_call_everything():
         start.wait()
         try:
             while time.monotonic() < deadline:
-                one_round(registry, matrix, constants)
+                one_round(core, registry, matrix, constants)
                 rounds[index] += 1
         except BaseException as error:  # noqa: BLE001 - reported below
             failures.append(repr(error))
@@ -72,6 +64,7 @@ def test_threads_share_instances_and_call_everything():
     assert all(count > 0 for count in rounds)
 
 
+@pytest.mark.native_only
 def test_first_imports_racing_in_threads_share_one_module():
     # A fresh interpreter, so the module's process-wide objects (its cache,
     # types, InternalFailure) are made while eight threads race for them.
@@ -104,13 +97,15 @@ def test_first_imports_racing_in_threads_share_one_module():
     assert child.stdout == "one module\n"
 
 
+@pytest.mark.native_only
 @pytest.mark.skipif(not sysconfig.get_config_var("Py_GIL_DISABLED"), reason="needs a free-threaded CPython")
-def test_importing_the_module_leaves_the_gil_off():
+@pytest.mark.parametrize("module", ["tessellarch._orbalin_core", "tessellarch"])
+def test_importing_the_module_leaves_the_gil_off(module):
     # A fresh interpreter, so that this import is the first: a module that
     # does not declare that it needs no GIL turns it back on, with a warning.
     env = {name: value for name, value in os.environ.items() if name != "PYTHON_GIL"}
     child = subprocess.run(
         [sys.executable, "-W", "error::RuntimeWarning", "-c",
-         "import sys, tessellarch._orbalin_core; print(sys._is_gil_enabled())"],
+         f"import sys, {module}; print(sys._is_gil_enabled())"],
         capture_output=True, text=True, timeout=120, env=env)
     assert (child.returncode, child.stdout) == (0, "False\n"), child.stderr

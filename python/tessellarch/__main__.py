@@ -1,7 +1,8 @@
-"""python -m tessellarch: a report of what the native core knows.
+"""python -m tessellarch: a report of what the package knows.
 
 Every constant's datasheet as a table, the quark names, and the check of the
-CKM matrix; --json prints the same data as one JSON document.
+CKM matrix, and which core answered; --json prints the same data as one
+JSON document.
 """
 
 from __future__ import annotations
@@ -15,19 +16,26 @@ import sys
 from collections.abc import Sequence
 from typing import Any
 
-from tessellarch import __version__, _orbalin_core
+from tessellarch import __version__, core
 
 UNITARITY_TOLERANCE = 1e-12
 COLUMNS = ("name", "status", "value", "units", "uncertainty")
 
 
+def core_description() -> str:
+    """Which core runs: "native core <module>" or "Python core <module>"."""
+    kind = "native" if core.__name__ == "tessellarch._orbalin_core" else "Python"
+    return f"{kind} core {core.__name__}"
+
+
 def collect() -> dict[str, Any]:
-    """The report's data, from the module's public functions only."""
-    matrix = _orbalin_core.PyCKMMatrix.from_topology()
+    """The report's data, from the running core's public functions only."""
+    matrix = core.PyCKMMatrix.from_topology()
     return {
-        "version": _orbalin_core.__version__,
-        "constants": [dict(_orbalin_core.py_get_constant(name)) for name in _orbalin_core.py_list_constants()],
-        "quarks": _orbalin_core.py_list_quarks(),
+        "version": core.__version__,
+        "core": core.__name__,
+        "constants": [dict(core.py_get_constant(name)) for name in core.py_list_constants()],
+        "quarks": core.py_list_quarks(),
         "ckm": {
             "tolerance": UNITARITY_TOLERANCE,
             "unitary": matrix.is_unitary(UNITARITY_TOLERANCE),
@@ -62,7 +70,7 @@ def table(rows: Sequence[dict[str, Any]]) -> list[str]:
 def render(report: dict[str, Any]) -> str:
     ckm = report["ckm"]
     lines = [
-        f"tessellarch {report['version']}: native core tessellarch._orbalin_core",
+        f"tessellarch {report['version']}: {core_description()}",
         "",
         f"Constants ({len(report['constants'])})",
         *table(report["constants"]),
