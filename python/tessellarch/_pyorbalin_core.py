@@ -20,6 +20,7 @@ per-object locking).
 import os as _os
 import sys as _sys
 from _thread import get_ident as _thread_ident
+from math import isnan as _isnan
 from math import ldexp as _ldexp
 from math import nan as _nan
 from types import FunctionType as _FunctionType
@@ -104,9 +105,7 @@ def _json_number(number):
 # classes and functions of the earlier run may still be in use, reading the
 # new globals. What they compare by identity is kept from the first run.
 
-try:
-    _ABSENT, _C_NAMES, _InternalFailure
-except NameError:
+if "_ABSENT" not in globals():  # the first run
     # Stands for a parameter that the call did not fill.
     _ABSENT = object()
 
@@ -115,8 +114,8 @@ except NameError:
     _C_NAMES = {}
 
     class InternalFailure(BaseException):
-        """Raised when tessellarch._pyorbalin_core, called from Python, fails an
-        internal check.
+        """Raised when a call into tessellarch._pyorbalin_core fails an internal
+        check.
 
         Like SystemExit, it derives from BaseException rather than Exception, so
         that it usually propagates all the way up and ends the interpreter instead
@@ -139,6 +138,21 @@ def _shows_signature(stub):
         return function
 
     return lend
+
+
+class _NoSignature:
+    """Stands, as __wrapped__, for a callable whose signature inspect must not
+    find: reading its __signature__ raises ValueError with `text`, the
+    interpreter's words for a native class that shows none."""
+
+    __slots__ = ("_text",)
+
+    def __init__(self, text):
+        self._text = text
+
+    @property
+    def __signature__(self):
+        raise ValueError(self._text)
 
 
 def _too_many_positional(title, parameters, given):
@@ -263,7 +277,8 @@ def _refuse_construction_call(owner, cls, args, kwargs):
         return TypeError(f"{full}.__new__({name}): {name} is not a subtype of {full}")
     if args:
         return _too_many_positional(f"{owner.__name__}.__new__", 0, len(args))
-    return TypeError(f"{owner.__name__}.__new__() got an unexpected keyword argument '{str.__str__(next(iter(kwargs)))}'")
+    keyword = str.__str__(next(iter(kwargs)))
+    return TypeError(f"{owner.__name__}.__new__() got an unexpected keyword argument '{keyword}'")
 
 
 # --- Converting arguments ----------------------------------------------------------
@@ -337,37 +352,44 @@ def _fail_check(text):
 # --- The classes -----------------------------------------------------------------------
 
 
-def _refuse_subclass(cls, /, **kwargs):
-    for base in cls.__bases__:
-        name = _C_NAMES.get(base)
-        if name is not None:
-            raise TypeError(f"type '{name}' is not an acceptable base type")
+def _final_and_uncopyable():
+    """__init_subclass__, __reduce_ex__ and __reduce__ for a class that, as a
+    native class, has no subclasses and whose instances cannot be copied or
+    pickled; made anew for each class, which names them as its own."""
 
+    def __init_subclass__(cls, /, **kwargs):
+        for base in cls.__bases__:
+            name = _C_NAMES.get(base)
+            if name is not None:
+                raise TypeError(f"type '{name}' is not an acceptable base type")
 
-def _refuse_reduce_ex(self, protocol, /):
-    """Helper for pickle."""
     # An instance holds nothing that a copy could be made from: copy, deepcopy
-    # and pickle are refused, with the interpreter's words for the native class.
-    if protocol < 2:
+    # and pickle are refused, as the interpreter words it for the native class.
+
+    def __reduce_ex__(self, protocol, /):
+        """Helper for pickle."""
+        if protocol < 2:  # the old protocols' refusal, copyreg's, names the class by its __name__
+            raise TypeError(f"cannot pickle {type(self).__name__!r} object")
+        raise TypeError(f"cannot pickle '{_C_NAMES[type(self)]}' object")
+
+    def __reduce__(self, /):
+        """Helper for pickle."""
         raise TypeError(f"cannot pickle {type(self).__name__!r} object")
-    raise TypeError(f"cannot pickle '{_C_NAMES[type(self)]}' object")
 
-
-def _refuse_reduce(self, /):
-    """Helper for pickle."""
-    raise TypeError(f"cannot pickle {type(self).__name__!r} object")
+    return __init_subclass__, __reduce_ex__, __reduce__
 
 
 def _native_class(cls):
-    """Makes `cls` look as the native class does from Python: in builtins,
-    refusing subclasses and copies, and its methods in no module (so that the
-    interpreter's messages about a call name them "PyCKMMatrix.jarlskog()")."""
+    """Makes `cls` look as the native class does from Python: a class of
+    builtins whose methods belong to no module, so that the interpreter's
+    messages about a call name them as "PyCKMMatrix.jarlskog()"."""
     cls.__module__ = "builtins"
     _C_NAMES[cls] = f"builtins.{cls.__name__}"
-    for member in vars(cls).values():
+    for name, member in vars(cls).items():
         function = getattr(member, "__func__", member)
         if isinstance(function, _FunctionType):
             function.__module__ = None
+            function.__qualname__ = f"{cls.__name__}.{name}"
     return cls
 
 
@@ -382,9 +404,7 @@ class PyFormulasRegistry:
     """Python wrapper for [`FormulasRegistry`]."""
 
     __slots__ = ("__records",)
-    __init_subclass__ = _refuse_subclass
-    __reduce_ex__ = _refuse_reduce_ex
-    __reduce__ = _refuse_reduce
+    __init_subclass__, __reduce_ex__, __reduce__ = _final_and_uncopyable()
 
     @_shows_signature(lambda cls, /: None)
     def __new__(cls=_ABSENT, /, *args, **kwargs):
@@ -430,9 +450,7 @@ class PyQuarkRegistry:
     """Python wrapper for [`QuarkRegistry`]."""
 
     __slots__ = ("__records",)
-    __init_subclass__ = _refuse_subclass
-    __reduce_ex__ = _refuse_reduce_ex
-    __reduce__ = _refuse_reduce
+    __init_subclass__, __reduce_ex__, __reduce__ = _final_and_uncopyable()
 
     @_shows_signature(lambda cls, /: None)
     def __new__(cls=_ABSENT, /, *args, **kwargs):
@@ -461,10 +479,9 @@ def _unitarity_deviation(elements):
         for j, (b0, b1, b2) in enumerate(rows):
             product = (a0 * b0 + a1 * b1) + a2 * b2
             deviation = abs(product + (-1.0)) if i == j else abs(product)
-            if deviation != deviation:
+            if _isnan(deviation):
                 return _nan
-            if deviation > largest:
-                largest = deviation
+            largest = max(largest, deviation)
     return largest
 
 
@@ -481,11 +498,10 @@ class PyCKMMatrix:
     # The nine elements row by row, the stored Jarlskog invariant, and their
     # deviation from unitarity.
     __slots__ = ("__elements", "__jarlskog", "__deviation")
-    __init_subclass__ = _refuse_subclass
-    __reduce_ex__ = _refuse_reduce_ex
-    __reduce__ = _refuse_reduce
+    __init_subclass__, __reduce_ex__, __reduce__ = _final_and_uncopyable()
 
-    @_shows_signature(lambda *args, **kwargs: None)
+    # Without a constructor, the native class shows no signature at all.
+    @_shows_signature(_NoSignature("no signature found for builtin type <class 'builtins.PyCKMMatrix'>"))
     def __new__(cls=_ABSENT, /, *args, **kwargs):
         """Create and return a new object.  See help(type) for accurate signature."""
         if cls is not __class__:
