@@ -30,7 +30,7 @@ native_core()  # what only the native core can do: skipped where it is not insta
 pytestmark = pytest.mark.native_only
 
 
-def exit_status(program):
+def exit_status(program, timeout=120):
     # Under AddressSanitizer (the asan session) LeakSanitizer would fail
     # either child for what CPython itself leaves behind when its own
     # allocations fail; how each program ends is what is compared.
@@ -38,9 +38,16 @@ def exit_status(program):
     env = {**os.environ, "ASAN_OPTIONS": ":".join([*options, "detect_leaks=0"])}
     # A program that hangs (a thread waiting on a lock its own hook holds,
     # say) fails the test when the timeout ends it.
-    child = subprocess.run([sys.executable, "-c", textwrap.dedent(program)], capture_output=True, text=True,
-                           timeout=120, env=env)
+    try:
+        child = subprocess.run([sys.executable, "-c", textwrap.dedent(program)], capture_output=True, text=True,
+                               timeout=timeout, env=env)
+    except subprocess.TimeoutExpired as expired:
+        return "timed out", decoded(expired.stdout), decoded(expired.stderr)
     return child.returncode, child.stdout, child.stderr
+
+
+def decoded(output):
+    return output.decode(errors="replace") if isinstance(output, bytes) else (output or "")
 
 
 def assert_ends_alike(with_module, without_module):
@@ -120,22 +127,36 @@ def test_a_failed_allocation_leaves_no_half_built_list_in_reach(function, report
     )
 
 
+def list_display(names):
+    """Python code that makes a new list of the `names` (a tuple named N) as
+    the module does, with one list of that length: a display of items that
+    are not constants (which the compiler would fold into a tuple)."""
+    return "[" + ", ".join(f"N[{i}]" for i in range(len(names))) + "]"
+
+
 # Every entry point, each with a pure-Python control doing the same
-# Python-level work: (setup, the call with the module, the call without it).
+# Python-level work: (setup, the call with the module, the control's setup,
+# the call without it). json is imported beforehand, on both sides: its first
+# import would make allocations that one side's k-th would hit and the
+# other's not.
 ENTRY_POINTS = {
-    "py_list_constants": ("", "core.py_list_constants()", f"list({CONSTANT_NAMES!r})"),
-    "py_list_quarks": ("", "core.py_list_quarks()", f"list({QUARK_NAMES!r})"),
-    "py_get_constant": ("", "core.py_get_constant('n_gen')",
-                        "import json; json.loads('{\"name\":\"n_gen\",\"value\":3.0}')"),
-    "PyFormulasRegistry": ("", "core.PyFormulasRegistry()", "Slotted()"),
-    "PyFormulasRegistry.get": ("r = core.PyFormulasRegistry()", "r.get('n_gen')", "VALUE * 1.0"),
-    "PyFormulasRegistry.__len__": ("r = core.PyFormulasRegistry()", "len(r)", "len(d)"),
-    "PyFormulasRegistry.version": ("", "core.PyFormulasRegistry.version()", "'2.3' + '.0'"),
-    "PyQuarkRegistry": ("", "core.PyQuarkRegistry()", "Slotted()"),
-    "PyCKMMatrix.from_topology": ("", "core.PyCKMMatrix.from_topology()", "Slotted()"),
-    "PyCKMMatrix.is_unitary": ("m = core.PyCKMMatrix.from_topology()", "m.is_unitary(1e-12)", "1e-12 >= VALUE"),
-    "PyCKMMatrix.jarlskog": ("m = core.PyCKMMatrix.from_topology()", "m.jarlskog()", "VALUE * 0.0"),
+    "py_list_constants": ("", "core.py_list_constants()", f"N = {tuple(CONSTANT_NAMES)!r}",
+                          list_display(CONSTANT_NAMES)),
+    "py_list_quarks": ("", "core.py_list_quarks()", f"N = {tuple(QUARK_NAMES)!r}", list_display(QUARK_NAMES)),
+    "py_get_constant": ("import json", "core.py_get_constant('n_gen')", "import json",
+                        "json.loads('{\"name\":\"n_gen\",\"value\":3.0}')"),
+    "PyFormulasRegistry": ("", "core.PyFormulasRegistry()", "", "Slotted()"),
+    "PyFormulasRegistry.get": ("r = core.PyFormulasRegistry()", "r.get('n_gen')", "", "VALUE * 1.0"),
+    "PyFormulasRegistry.__len__": ("r = core.PyFormulasRegistry()", "len(r)", "", "len(d)"),
+    "PyFormulasRegistry.version": ("", "core.PyFormulasRegistry.version()", "", "'2.3' + '.0'"),
+    "PyQuarkRegistry": ("", "core.PyQuarkRegistry()", "", "Slotted()"),
+    "PyCKMMatrix.from_topology": ("", "core.PyCKMMatrix.from_topology()", "", "Slotted()"),
+    "PyCKMMatrix.is_unitary": ("m = core.PyCKMMatrix.from_topology()", "m.is_unitary(1e-12)", "",
+                               "1e-12 >= VALUE"),
+    "PyCKMMatrix.jarlskog": ("m = core.PyCKMMatrix.from_topology()", "m.jarlskog()", "", "VALUE * 0.0"),
 }
+
+ENDS_NORMALLY = "every allocation failed once\nexited normally []\n"
 
 
 def memory_error_program(setup, call, where):
@@ -197,10 +218,18 @@ print("exited normally", [name for name in ("last_type", "last_value", "last_exc
 @pytest.mark.parametrize("where", ["main", "thread"])
 @pytest.mark.parametrize("entry_point", sorted(ENTRY_POINTS))
 def test_the_interpreters_memory_error_reaches_the_caller(entry_point, where):
-    setup, call, control = ENTRY_POINTS[entry_point]
-    status, out, err = exit_status(memory_error_program(setup, call, where))
-    assert (status, out) == (0, "every allocation failed once\nexited normally []\n"), f"exit status {status}\n{out}\n{err[-3000:]}"
-    assert_ends_alike(memory_error_program(setup, call, where), memory_error_program("", control, where))
+    setup, call, control_setup, control = ENTRY_POINTS[entry_point]
+    control_status, control_out, control_err = exit_status(memory_error_program(control_setup, control, where),
+                                                           timeout=30)
+    if (control_status, control_out) != (0, ENDS_NORMALLY):
+        # Where the interpreter cannot survive its own failed allocations
+        # (the free-threaded 3.13's list, whose failure path frees memory it
+        # never allocated, then loops forever at exit), the module cannot do
+        # better, and no comparison can be made.
+        pytest.skip(f"without the module the same work ends with exit status {control_status}: "
+                    f"{(control_out + control_err)[-300:]!r}")
+    status, out, err = exit_status(memory_error_program(setup, call, where), timeout=30)
+    assert (status, out) == (0, ENDS_NORMALLY), f"exit status {status}\n{out}\n{err[-3000:]}"
 
 
 # --- C++ exceptions thrown by code that the module called back -------------
