@@ -384,6 +384,23 @@ def freethreading(session: nox.Session) -> None:
                    "--seconds", "0.5", "--repeats", "3", scratch=True)
 
 
+@nox.session(default=False)
+def pure(session: nox.Session) -> None:
+    """The pure-Python wheel built, then in a minimal Debian 12 root with no compiler: the source and the wheel install, python -m tessellarch runs, the whole suite passes on the Python core."""
+    dist = BUILD / "pure"
+    shutil.rmtree(dist, ignore_errors=True)
+    output = session.run(TOOLS / "wheel-build-pure", venv_python(session), ROOT, dist, silent=True, external=True)
+    wheel = str(output).strip().splitlines()[-1]
+    session.log(f"pure: {Path(wheel).name}")
+    session.run(TOOLS / "pure-root", "cpython", wheel, external=True)
+
+
+@nox.session(python=False, default=False)
+def pypy(session: nox.Session) -> None:
+    """Debian 13's PyPy in a minimal root with no compiler: pip installs the source without compiling, python -m tessellarch runs, the whole suite passes."""
+    session.run(TOOLS / "pure-root", "pypy", external=True)
+
+
 @nox.session
 def tidy(session: nox.Session) -> None:
     """A Clang build with warnings as errors, then clang-tidy (.clang-tidy) with no findings."""
@@ -450,7 +467,7 @@ def build_wheels(session: nox.Session, group: str) -> None:
 
 @nox.session(python=False, default=False)
 def wheels(session: nox.Session) -> None:
-    """Every wheel but aarch64 3.13 to 3.15, each tested with the whole suite in a fresh venv on its kind of system."""
+    """Every wheel but aarch64 3.13 to 3.15, each tested with the whole suite in a fresh venv on its kind of system; the pure-Python wheel beside them (tested by pure)."""
     build_wheels(session, "main")
 
 

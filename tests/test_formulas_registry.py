@@ -1,6 +1,7 @@
 """PyFormulasRegistry and the rules every wrapper class shares."""
 
 import inspect
+import sys
 import weakref
 
 import pytest
@@ -65,12 +66,14 @@ def test_text_signatures(core):
     assert cls.version.__text_signature__ == "()"
 
 
-def test_instances_take_no_attributes_and_no_weak_references(registry):
+def test_instances_take_no_attributes_and_no_weak_references(core, registry):
     with pytest.raises(AttributeError):
         registry.extra = 1
+    assert not hasattr(registry, "__dict__")
+    if core.__name__ == "tessellarch._pyorbalin_core" and sys.implementation.name == "pypy":
+        return  # PyPy can weakly reference every object, a Python class's included
     with pytest.raises(TypeError):
         weakref.ref(registry)
-    assert not hasattr(registry, "__dict__")
 
 
 def test_cannot_be_subclassed(core):

@@ -23,6 +23,7 @@ from _thread import get_ident as _thread_ident
 from math import isnan as _isnan
 from math import ldexp as _ldexp
 from math import nan as _nan
+from operator import index as _index
 from types import FunctionType as _FunctionType
 
 from tessellarch import _seed
@@ -299,14 +300,42 @@ def _text_argument(argument, parameter):
     )
 
 
+def _as_double(argument):
+    """CPython's conversion of an object to a C double, written out for the
+    interpreters whose math functions convert otherwise (PyPy's take neither
+    __index__ nor every object with __float__): a float subclass gives its
+    value, then __float__ (looked up on the type), then __index__."""
+    if isinstance(argument, float):
+        return float(argument)
+    cls = type(argument)
+    convert = getattr(cls, "__float__", None)
+    if convert is not None:
+        result = convert(argument)
+        if type(result) is float:
+            return result
+        if isinstance(result, float):
+            import warnings
+
+            warnings.warn(f"{cls.__name__}.__float__ returned non-float (type {type(result).__name__}).  "
+                          "The ability to return an instance of a strict subclass of float is deprecated, "
+                          "and may be removed in a future version of Python.", DeprecationWarning, stacklevel=4)
+            return float(result)
+        raise TypeError(f"{cls.__name__}.__float__ returned non-float (type {type(result).__name__})")
+    if getattr(cls, "__index__", None) is not None:
+        return float(_index(argument))  # OverflowError for an int beyond the doubles
+    raise TypeError(f"must be real number, not {cls.__name__}")
+
+
+# math.ldexp(x, 0) returns x unchanged, and converts x with CPython's own C
+# conversion, the one the native argument goes through: every message and
+# warning is then the interpreter's. Elsewhere the conversion is written out.
+_to_double = (lambda argument: _ldexp(argument, 0)) if _sys.implementation.name == "cpython" else _as_double
+
+
 def _real_argument(argument, parameter):
     """`argument` as a float, converted as the native core converts it."""
-    # math.ldexp(x, 0) returns x unchanged, and converts x with the
-    # interpreter's own C conversion, the one the native argument goes
-    # through: a float subclass gives its value, then __float__ (through the
-    # type), then __index__; every message and warning is the interpreter's.
     try:
-        return _ldexp(argument, 0)
+        return _to_double(argument)
     except TypeError as error:
         refused = error
     # The interpreter names this module's classes by their C-level name,
