@@ -16,6 +16,7 @@ PyFormulasRegistry, PyQuarkRegistry, PyCKMMatrix = core.PyFormulasRegistry, core
 pytestmark = pytest.mark.native_only
 
 ROUNDS = 2000
+REFERENCE_TOLERANCE = 2
 # Free lists and dict resizes move the count of live blocks a little either way.
 BLOCK_TOLERANCE = 256
 
@@ -53,6 +54,10 @@ def test_every_call_keeps_reference_counts_and_blocks_stable():
     for _ in range(ROUNDS):
         CALLS.every_call()
     gc.collect()
-    assert [sys.getrefcount(obj) for obj in watched] == counts
+    # A reference kept or dropped per call would move a count by thousands.
+    # The passed strings are interned, shared with every other module that
+    # names them, so the rest of the run may move them by one or two.
+    moved = [(obj, sys.getrefcount(obj) - before) for obj, before in zip(watched, counts)]
+    assert [(obj, change) for obj, change in moved if abs(change) > REFERENCE_TOLERANCE] == []
     # A leak of one block per call would show as hundreds of thousands.
     assert settle() - blocks < BLOCK_TOLERANCE
