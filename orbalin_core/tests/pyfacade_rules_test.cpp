@@ -132,6 +132,8 @@ public:
     ~FailingObjectAllocator() { PyMem_SetAllocator(PYMEM_DOMAIN_OBJ, &original_); }
     FailingObjectAllocator(const FailingObjectAllocator&) = delete;
     FailingObjectAllocator& operator=(const FailingObjectAllocator&) = delete;
+    FailingObjectAllocator(FailingObjectAllocator&&) = delete;
+    FailingObjectAllocator& operator=(FailingObjectAllocator&&) = delete;
 
     [[nodiscard]] bool failed() const { return countdown_ < 0; }
 
