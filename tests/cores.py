@@ -6,6 +6,7 @@ from `native_core()`."""
 import contextlib
 import io
 import os
+import sys
 
 import pytest
 
@@ -29,6 +30,12 @@ def native_module():
 
 # Each core under the id its tests carry.
 CORES = {"native": native_module(), "python": _pyorbalin_core}
+
+
+def python_side_on_pypy(core):
+    """Whether `core` is the Python side running on PyPy, whose objects differ
+    from CPython's in what the README lists (weak references, __class__)."""
+    return core is CORES["python"] and sys.implementation.name == "pypy"
 
 
 def native_core():

@@ -63,7 +63,7 @@ class Broken(importlib.abc.MetaPathFinder, importlib.abc.Loader):
         if name == "tessellarch._orbalin_core":
             return importlib.util.spec_from_loader(name, self)
         return None
-    def create_module(self, spec):
+    def create_module(self, module_spec):
         raise self.error
     def exec_module(self, module):
         pass
